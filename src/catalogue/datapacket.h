@@ -1,0 +1,74 @@
+#pragma once
+
+// The catalogue file's XML form: a "datapacket" with the column layout in
+// METADATA and one ROW element per stored row version in ROWDATA.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "error.h"
+#include "policy_record.h"
+
+namespace quarn {
+
+// A column value of a stored version; a column without a cell is null.
+struct Cell {
+    std::uint32_t column = 0;
+    std::string value;
+    bool operator==(const Cell&) const = default;
+};
+
+struct StoredVersion {
+    std::uint8_t state = 0;
+    std::vector<Cell> cells;  // ascending by column
+
+    const std::string* Find(std::size_t column) const;
+    void Set(std::size_t column, std::string value);
+    bool operator==(const StoredVersion&) const = default;
+};
+
+struct ChangeLogEntry {
+    std::uint32_t version = 0;   // 1-based storage position
+    std::uint32_t replaced = 0;  // the version it replaced, or 0
+    std::uint32_t action = 0;    // 4 inserted, 8 modified, 2 deleted
+    bool operator==(const ChangeLogEntry&) const = default;
+};
+
+// Everything a catalogue file holds.
+struct TableContent {
+    std::vector<FieldDef> fields;
+    std::vector<StoredVersion> versions;
+    std::vector<ChangeLogEntry> changeLog;
+    std::vector<Attribute> params;        // PARAMS attributes besides CHANGE_LOG, in order
+    std::vector<std::uint32_t> walkOrder;  // 0-based storage positions of the visible versions
+};
+
+// A file the reader could not take. The message is the text the user sees;
+// Offset() is the byte of the file where reading stopped.
+class LoadError : public Error {
+public:
+    LoadError(const std::string& message, std::size_t offset) : Error(message), offset_(offset) {}
+    std::size_t Offset() const { return offset_; }
+
+private:
+    std::size_t offset_;
+};
+
+inline constexpr std::string_view kDatapacketMismatch = "Mismatch in datapacket.";
+
+// Reads a datapacket; raises LoadError. Text is returned in code page 1252:
+// files that declare encoding="UTF-8" are converted, all others are taken as
+// 8-bit text unchanged.
+TableContent ReadDatapacket(std::string_view bytes);
+
+// Writes the XML form byte for byte as the catalogue file has it.
+std::string WriteDatapacket(const TableContent& content);
+
+// The change list's answer to "which version did this modified version
+// replace": index 0-based, 0xFFFFFFFF where none is known.
+std::vector<std::uint32_t> ReplacedVersions(const TableContent& content);
+
+}  // namespace quarn

@@ -1,0 +1,674 @@
+// Reading the datapacket XML form. The grammar is small and fixed, so the
+// reader is a hand-written scanner over the file's bytes: no tree is built,
+// no recursion follows the input, and nothing is allocated by a number that
+// the file states. Every fault ends in a LoadError that knows its byte.
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+
+#include "datapacket.h"
+#include "text_encoding.h"
+
+namespace quarn {
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+bool IsSpace(char c) { return c >= 1 && c <= 32; }
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+std::string LowerAsciiCopy(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    return lower;
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Parses a list of unsigned decimal numbers separated by whitespace.
+std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text) {
+    std::vector<std::uint32_t> numbers;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (IsSpace(text[pos])) {
+            ++pos;
+            continue;
+        }
+        std::uint64_t value = 0;
+        const std::size_t start = pos;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+            value = value * 10 + static_cast<std::uint64_t>(text[pos] - '0');
+            if (value > std::numeric_limits<std::uint32_t>::max()) {
+                return std::nullopt;
+            }
+            ++pos;
+        }
+        if (pos == start || (pos < text.size() && !IsSpace(text[pos]))) {
+            return std::nullopt;
+        }
+        numbers.push_back(static_cast<std::uint32_t>(value));
+    }
+    return numbers;
+}
+
+class DatapacketReader {
+public:
+    explicit DatapacketReader(std::string_view input) : in_(input) {}
+
+    TableContent Read() {
+        static constexpr char kBinaryForm[] = {'\x96', '\x19', '\xE0', '\xBD'};
+        if (in_.size() >= 4 && std::memcmp(in_.data(), kBinaryForm, 4) == 0) {
+            Fail("The file is in the binary datapacket form, which is not supported.", 0);
+        }
+        if (in_.substr(0, 3) == "\xEF\xBB\xBF") {
+            utf8_ = true;
+            pos_ = 3;
+        }
+        ReadDeclaration();
+        SkipMisc();
+        const bool wrapped = TryStartTag("DATAPACKET");
+        if (wrapped && SkipAttributes()) {
+            Mismatch(pos_);  // an empty DATAPACKET has no METADATA
+        }
+        ReadMetadata();
+        ReadRowData();
+        if (wrapped) {
+            SkipMisc();
+            ExpectEndTag("DATAPACKET");
+        }
+        SkipMisc();
+        if (pos_ != in_.size()) {
+            Mismatch(pos_);
+        }
+        ResolveUnchangedColumns();
+        BuildWalkOrder();
+        return std::move(content_);
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& message, std::size_t at) const {
+        throw LoadError(message, at);
+    }
+    [[noreturn]] void Mismatch(std::size_t at) const { Fail(std::string(kDatapacketMismatch), at); }
+
+    bool StartsWith(std::string_view text) const { return in_.substr(pos_, text.size()) == text; }
+
+    // Skips to just past terminator, or fails at start when the file ends first.
+    void SkipPast(std::string_view terminator, std::size_t start) {
+        const std::size_t end = in_.find(terminator, pos_);
+        if (end == std::string_view::npos) {
+            Mismatch(start);
+        }
+        pos_ = end + terminator.size();
+    }
+
+    void ReadDeclaration() {
+        if (!StartsWith("<?xml") || pos_ + 5 >= in_.size() || !IsSpace(in_[pos_ + 5])) {
+            return;
+        }
+        const std::size_t start = pos_;
+        SkipPast("?>", start);
+        const std::string_view declaration = in_.substr(start, pos_ - start);
+        const std::string lower = LowerAsciiCopy(declaration);
+        const std::size_t name = lower.find("encoding");
+        if (name == std::string::npos) {
+            return;
+        }
+        std::size_t at = name + 8;
+        while (at < lower.size() && IsSpace(lower[at])) {
+            ++at;
+        }
+        if (at >= lower.size() || lower[at] != '=') {
+            return;
+        }
+        ++at;
+        while (at < lower.size() && IsSpace(lower[at])) {
+            ++at;
+        }
+        if (at < lower.size() && (lower[at] == '"' || lower[at] == '\'')) {
+            const std::size_t close = lower.find(lower[at], at + 1);
+            if (close != std::string::npos) {
+                utf8_ = lower.substr(at + 1, close - at - 1) == "utf-8";
+            }
+        }
+    }
+
+    // Whitespace, comments and processing instructions between markup.
+    void SkipMisc() {
+        while (pos_ < in_.size()) {
+            if (IsSpace(in_[pos_])) {
+                ++pos_;
+            } else if (StartsWith("<?")) {
+                SkipPast("?>", pos_);
+            } else if (StartsWith("<!--")) {
+                SkipPast("-->", pos_);
+            } else if (StartsWith("<!DOCTYPE")) {
+                Fail("Document type declarations are not supported in a datapacket.", pos_);
+            } else {
+                return;
+            }
+        }
+    }
+
+    // Consumes "<name" when it stands next, followed by a blank, "/" or ">".
+    bool TryStartTag(std::string_view name) {
+        if (pos_ >= in_.size() || in_[pos_] != '<' || in_.substr(pos_ + 1, name.size()) != name) {
+            return false;
+        }
+        const std::size_t after = pos_ + 1 + name.size();
+        if (after < in_.size() && !IsSpace(in_[after]) && in_[after] != '/' && in_[after] != '>') {
+            return false;
+        }
+        tagStart_ = pos_;
+        pos_ = after;
+        return true;
+    }
+
+    void ExpectStartTag(std::string_view name) {
+        if (!TryStartTag(name)) {
+            Mismatch(pos_);
+        }
+    }
+
+    void ExpectEndTag(std::string_view name) {
+        const std::size_t start = pos_;
+        if (!StartsWith("</") || in_.substr(pos_ + 2, name.size()) != name) {
+            Mismatch(start);
+        }
+        pos_ += 2 + name.size();
+        while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+            ++pos_;
+        }
+        if (pos_ >= in_.size() || in_[pos_] != '>') {
+            Mismatch(start);
+        }
+        ++pos_;
+    }
+
+    // Reads the attributes of the tag just opened and its end ("/>" or ">").
+    // Calls onAttribute(name, rawValue, valueOffset); returns true for "/>".
+    template <typename OnAttribute>
+    bool ReadAttributes(OnAttribute&& onAttribute) {
+        for (;;) {
+            while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+                ++pos_;
+            }
+            if (pos_ >= in_.size()) {
+                Mismatch(tagStart_);
+            }
+            if (in_[pos_] == '>') {
+                ++pos_;
+                return false;
+            }
+            if (in_[pos_] == '/') {
+                if (pos_ + 1 >= in_.size() || in_[pos_ + 1] != '>') {
+                    Mismatch(pos_);
+                }
+                pos_ += 2;
+                return true;
+            }
+            const std::size_t nameStart = pos_;
+            while (pos_ < in_.size() && !IsSpace(in_[pos_]) && in_[pos_] != '=' &&
+                   in_[pos_] != '/' && in_[pos_] != '>' && in_[pos_] != '<' && in_[pos_] != '"') {
+                ++pos_;
+            }
+            const std::string_view name = in_.substr(nameStart, pos_ - nameStart);
+            while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+                ++pos_;
+            }
+            if (name.empty() || pos_ + 1 >= in_.size() || in_[pos_] != '=' ||
+                in_[pos_ + 1] != '"') {
+                Mismatch(pos_ < in_.size() ? pos_ : tagStart_);
+            }
+            const std::size_t valueStart = pos_ + 2;
+            const std::size_t valueEnd = in_.find('"', valueStart);
+            if (valueEnd == std::string_view::npos) {
+                Mismatch(tagStart_);
+            }
+            const std::string_view raw = in_.substr(valueStart, valueEnd - valueStart);
+            if (const std::size_t lt = raw.find('<'); lt != std::string_view::npos) {
+                Mismatch(valueStart + lt);
+            }
+            pos_ = valueEnd + 1;
+            onAttribute(name, raw, valueStart);
+        }
+    }
+
+    bool SkipAttributes() {
+        return ReadAttributes([](std::string_view, std::string_view, std::size_t) {});
+    }
+
+    // Attribute value to code page 1252 text: entities and character
+    // references resolved, UTF-8 converted when the file declares it.
+    void DecodeInto(std::string& out, std::string_view raw, std::size_t offset) {
+        if (raw.find('&') == std::string_view::npos && (!utf8_ || IsAscii(raw))) {
+            out.assign(raw);
+            return;
+        }
+        out.clear();
+        out.reserve(raw.size());
+        std::size_t i = 0;
+        while (i < raw.size()) {
+            const std::size_t amp = raw.find('&', i);
+            AppendText(out, raw.substr(i, amp - i), offset + i);
+            if (amp == std::string_view::npos) {
+                break;
+            }
+            const std::size_t semicolon = raw.find(';', amp);
+            if (semicolon == std::string_view::npos || semicolon - amp > 12) {
+                Fail("Unknown entity in datapacket.", offset + amp);
+            }
+            AppendEntity(out, raw.substr(amp + 1, semicolon - amp - 1), offset + amp);
+            i = semicolon + 1;
+        }
+    }
+
+    void AppendText(std::string& out, std::string_view text, std::size_t offset) {
+        if (!utf8_ || IsAscii(text)) {
+            out.append(text);
+            return;
+        }
+        std::size_t bad = 0;
+        const auto converted = Utf8ToCp1252(text, &bad);
+        if (!converted) {
+            Fail("Invalid UTF-8 in datapacket.", offset + bad);
+        }
+        out.append(*converted);
+    }
+
+    void AppendEntity(std::string& out, std::string_view name, std::size_t offset) {
+        if (name == "lt") {
+            out.push_back('<');
+        } else if (name == "gt") {
+            out.push_back('>');
+        } else if (name == "amp") {
+            out.push_back('&');
+        } else if (name == "apos") {
+            out.push_back('\'');
+        } else if (name == "quot") {
+            out.push_back('"');
+        } else if (name.size() > 1 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            std::uint32_t codePoint = 0;
+            bool valid = !digits.empty();
+            for (const char c : digits) {
+                if (!valid) {
+                    break;
+                }
+                int digit = -1;
+                if (c >= '0' && c <= '9') {
+                    digit = c - '0';
+                } else if (hex && c >= 'a' && c <= 'f') {
+                    digit = c - 'a' + 10;
+                } else if (hex && c >= 'A' && c <= 'F') {
+                    digit = c - 'A' + 10;
+                }
+                valid = valid && digit >= 0 && codePoint <= 0x10FFFF;
+                codePoint = codePoint * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+            }
+            if (!valid || codePoint == 0 || codePoint > 0x10FFFF ||
+                (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+                Fail("Invalid character reference in datapacket.", offset);
+            }
+            out.push_back(static_cast<char>(CodePointToCp1252(codePoint).value_or('?')));
+        } else {
+            Fail("Unknown entity in datapacket.", offset);
+        }
+    }
+
+    void ReadMetadata() {
+        SkipMisc();
+        ExpectStartTag("METADATA");
+        if (SkipAttributes()) {
+            Mismatch(tagStart_);  // METADATA must begin with FIELDS
+        }
+        SkipMisc();
+        ExpectStartTag("FIELDS");
+        if (!SkipAttributes()) {
+            for (;;) {
+                SkipMisc();
+                if (!TryStartTag("FIELD")) {
+                    break;
+                }
+                ReadField();
+            }
+            ExpectEndTag("FIELDS");
+        }
+        SkipMisc();
+        if (TryStartTag("PARAMS")) {
+            ReadParams();
+            SkipMisc();
+        }
+        ExpectEndTag("METADATA");
+    }
+
+    void ReadField() {
+        const std::size_t start = tagStart_;
+        FieldDef field;
+        bool named = false;
+        bool typed = false;
+        std::string value;
+        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
+                                              std::size_t offset) {
+            DecodeInto(value, raw, offset);
+            if (EqualsNoCase(name, "attrname")) {
+                field.name = value, named = true;
+            } else if (EqualsNoCase(name, "fieldtype")) {
+                field.fieldType = value, typed = true;
+            } else if (EqualsNoCase(name, "SUBTYPE")) {
+                field.subType = value;
+            } else if (EqualsNoCase(name, "WIDTH")) {
+                field.width = value;
+            } else {
+                field.extra.push_back({DecodeName(name, offset), value});
+            }
+        });
+        if (!named || !typed) {
+            Fail("A FIELD of the datapacket has no attrname or fieldtype.", start);
+        }
+        if (field.fieldType == "nested") {
+            Fail("The datapacket has a nested dataset (field \"" + Cp1252ToUtf8(field.name) +
+                     "\"), which is not supported.",
+                 start);
+        }
+        const std::string key = LowerAsciiCopy(field.name);
+        if (!columnByName_.emplace(key, static_cast<std::uint32_t>(content_.fields.size()))
+                 .second) {
+            Fail("The datapacket names the field \"" + Cp1252ToUtf8(field.name) + "\" twice.",
+                 start);
+        }
+        content_.fields.push_back(std::move(field));
+        if (!empty) {
+            SkipMisc();
+            ExpectEndTag("FIELD");
+        }
+    }
+
+    std::string DecodeName(std::string_view name, std::size_t offset) {
+        std::string decoded;
+        AppendText(decoded, name, offset);
+        return decoded;
+    }
+
+    void ReadParams() {
+        std::string value;
+        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
+                                              std::size_t offset) {
+            DecodeInto(value, raw, offset);
+            if (!EqualsNoCase(name, "CHANGE_LOG")) {
+                content_.params.push_back({DecodeName(name, offset), value});
+                return;
+            }
+            const auto numbers = ParseNumberList(value);
+            if (!numbers || numbers->size() % 3 != 0) {
+                Fail("The CHANGE_LOG of the datapacket is not a list of number triples.", offset);
+            }
+            for (std::size_t i = 0; i < numbers->size(); i += 3) {
+                content_.changeLog.push_back({(*numbers)[i], (*numbers)[i + 1], (*numbers)[i + 2]});
+            }
+        });
+        if (!empty) {
+            // PARAM elements of other programs are read over; they hold nothing a catalogue uses.
+            for (;;) {
+                SkipMisc();
+                if (!TryStartTag("PARAM")) {
+                    break;
+                }
+                if (!SkipAttributes()) {
+                    SkipMisc();
+                    ExpectEndTag("PARAM");
+                }
+            }
+            ExpectEndTag("PARAMS");
+        }
+    }
+
+    std::uint32_t ColumnOf(std::string_view name, std::size_t offset) {
+        // Rows usually list their columns in order: try the next one first.
+        if (nextColumnHint_ < content_.fields.size() &&
+            EqualsNoCase(name, content_.fields[nextColumnHint_].name)) {
+            return nextColumnHint_++;
+        }
+        std::string key = utf8_ && !IsAscii(name) ? DecodeName(name, offset) : std::string(name);
+        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+        const auto it = columnByName_.find(key);
+        if (it == columnByName_.end()) {
+            return kNone;
+        }
+        nextColumnHint_ = it->second + 1;
+        return it->second;
+    }
+
+    void ReadRowData() {
+        SkipMisc();
+        ExpectStartTag("ROWDATA");
+        if (SkipAttributes()) {
+            return;
+        }
+        for (;;) {
+            SkipMisc();
+            if (!TryStartTag("ROW")) {
+                break;
+            }
+            ReadRow();
+        }
+        ExpectEndTag("ROWDATA");
+    }
+
+    void ReadRow() {
+        StoredVersion version;
+        nextColumnHint_ = 0;
+        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
+                                              std::size_t offset) {
+            if (EqualsNoCase(name, "RowState")) {
+                const auto numbers = ParseNumberList(raw);
+                if (!numbers || numbers->size() != 1 || numbers->front() > 255) {
+                    Fail("The datapacket has an invalid RowState.", offset);
+                }
+                version.state = static_cast<std::uint8_t>(numbers->front());
+                return;
+            }
+            const std::uint32_t column = ColumnOf(name, offset);
+            if (column == kNone) {
+                return;  // an attribute that names no column carries no value
+            }
+            auto& cells = version.cells;
+            auto at = cells.end();
+            if (!cells.empty() && cells.back().column >= column) {
+                at = std::lower_bound(cells.begin(), cells.end(), column,
+                                      [](const Cell& cell, std::uint32_t c) { return cell.column < c; });
+                if (at->column == column) {
+                    Mismatch(offset);  // the same column twice
+                }
+            }
+            DecodeInto(cells.insert(at, Cell{column, {}})->value, raw, offset);
+        });
+        if (!empty) {
+            SkipMisc();
+            if (!StartsWith("</ROW")) {
+                Fail("The datapacket has rows with nested data, which is not supported.", pos_);
+            }
+            ExpectEndTag("ROW");
+        }
+        content_.versions.push_back(std::move(version));
+    }
+
+    // A modified version's absent columns hold the values of the version it
+    // replaced. Chains are followed without recursion; a cycle in a damaged
+    // change list simply ends the inheritance.
+    void ResolveUnchangedColumns() {
+        const std::vector<std::uint32_t> replaced = ReplacedVersions(content_);
+        const std::size_t count = content_.versions.size();
+        enum : std::uint8_t { kPending, kActive, kDone };
+        std::vector<std::uint8_t> mark(count, kPending);
+        std::vector<std::uint32_t> chain;
+        for (std::size_t start = 0; start < count; ++start) {
+            std::uint32_t at = static_cast<std::uint32_t>(start);
+            while (at != kNone && mark[at] == kPending) {
+                mark[at] = kActive;
+                chain.push_back(at);
+                at = replaced[at];
+            }
+            for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+                const std::uint32_t source = replaced[*it];
+                if (source != kNone && mark[source] == kDone) {
+                    Inherit(content_.versions[*it], content_.versions[source]);
+                }
+                mark[*it] = kDone;
+            }
+            chain.clear();
+        }
+    }
+
+    static void Inherit(StoredVersion& version, const StoredVersion& source) {
+        for (const Cell& cell : source.cells) {
+            if (version.Find(cell.column) == nullptr) {
+                version.Set(cell.column, cell.value);
+            }
+        }
+    }
+
+    void BuildWalkOrder() {
+        auto& walk = content_.walkOrder;
+        for (std::size_t i = 0; i < content_.versions.size(); ++i) {
+            if (IsVisible(content_.versions[i].state)) {
+                walk.push_back(static_cast<std::uint32_t>(i));
+            }
+        }
+        ApplyDefaultOrder();
+    }
+
+    // DEFAULT_ORDER: 1-based column numbers, 32768 added for descending and
+    // 16384 for letter case ignored. Numeric columns compare as numbers,
+    // others byte by byte in the code page; null sorts first; ties keep file
+    // order. Numbers naming no column are passed over.
+    void ApplyDefaultOrder() {
+        const auto param = std::find_if(content_.params.begin(), content_.params.end(),
+                                        [](const Attribute& a) {
+                                            return EqualsNoCase(a.name, "DEFAULT_ORDER");
+                                        });
+        if (param == content_.params.end()) {
+            return;
+        }
+        const auto numbers = ParseNumberList(param->value);
+        if (!numbers) {
+            return;
+        }
+        struct Key {
+            std::size_t column;
+            bool descending;
+            bool ignoreCase;
+            bool numeric;
+        };
+        std::vector<Key> keys;
+        for (const std::uint32_t number : *numbers) {
+            const std::size_t column = number % 16384;
+            if (column == 0 || column > content_.fields.size()) {
+                continue;
+            }
+            static constexpr std::string_view kNumericTypes[] = {
+                "i1", "i2", "i4", "i8", "ui1", "ui2", "ui4", "ui8", "r8", "fixed", "fixedFMT"};
+            const std::string& type = content_.fields[column - 1].fieldType;
+            keys.push_back({column - 1, (number & 32768) != 0, (number & 16384) != 0,
+                            std::find(std::begin(kNumericTypes), std::end(kNumericTypes), type) !=
+                                std::end(kNumericTypes)});
+        }
+        if (keys.empty()) {
+            return;
+        }
+        const auto compare = [&](const Key& key, std::uint32_t a, std::uint32_t b) {
+            const std::string* x = content_.versions[a].Find(key.column);
+            const std::string* y = content_.versions[b].Find(key.column);
+            int order = 0;
+            if (x == nullptr || y == nullptr) {
+                order = (x != nullptr) - (y != nullptr);
+            } else if (key.numeric) {
+                const double dx = std::strtod(x->c_str(), nullptr);
+                const double dy = std::strtod(y->c_str(), nullptr);
+                order = (dx > dy) - (dx < dy);
+            } else if (key.ignoreCase) {
+                const std::string lx = LowerAsciiCopy(*x);
+                const std::string ly = LowerAsciiCopy(*y);
+                order = lx.compare(ly);
+            } else {
+                order = x->compare(*y);
+            }
+            return key.descending ? -order : order;
+        };
+        std::stable_sort(content_.walkOrder.begin(), content_.walkOrder.end(),
+                         [&](std::uint32_t a, std::uint32_t b) {
+                             for (const Key& key : keys) {
+                                 if (const int order = compare(key, a, b); order != 0) {
+                                     return order < 0;
+                                 }
+                             }
+                             return false;
+                         });
+    }
+
+    std::string_view in_;
+    std::size_t pos_ = 0;
+    std::size_t tagStart_ = 0;
+    bool utf8_ = false;
+    TableContent content_;
+    std::unordered_map<std::string, std::uint32_t> columnByName_;
+    std::uint32_t nextColumnHint_ = 0;
+};
+
+}  // namespace
+
+const std::string* StoredVersion::Find(std::size_t column) const {
+    for (const Cell& cell : cells) {
+        if (cell.column == column) {
+            return &cell.value;
+        }
+        if (cell.column > column) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+void StoredVersion::Set(std::size_t column, std::string value) {
+    const auto at = std::lower_bound(
+        cells.begin(), cells.end(), column,
+        [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    if (at != cells.end() && at->column == column) {
+        at->value = std::move(value);
+    } else {
+        cells.insert(at, Cell{static_cast<std::uint32_t>(column), std::move(value)});
+    }
+}
+
+std::vector<std::uint32_t> ReplacedVersions(const TableContent& content) {
+    const std::size_t count = content.versions.size();
+    std::vector<std::uint32_t> replaced(count, kNone);
+    for (const ChangeLogEntry& entry : content.changeLog) {
+        const bool valid = entry.version >= 1 && entry.version <= count && entry.replaced >= 1 &&
+                           entry.replaced <= count && entry.replaced != entry.version;
+        if (valid && (entry.action & RowModified) != 0 &&
+            (content.versions[entry.version - 1].state & RowModified) != 0) {
+            replaced[entry.version - 1] = entry.replaced - 1;
+        }
+    }
+    return replaced;
+}
+
+TableContent ReadDatapacket(std::string_view bytes) { return DatapacketReader(bytes).Read(); }
+
+}  // namespace quarn

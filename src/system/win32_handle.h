@@ -1,0 +1,81 @@
+#pragma once
+
+// Owners for Win32 handles, one per kind of handle, in the manner of WIL's
+// unique_hkey: the handle is released exactly once, on every path.
+
+#include <windows.h>
+
+#include <utility>
+
+namespace quarn::win32 {
+
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueHandle() = default;
+    explicit UniqueHandle(Type handle) : handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+
+    Type get() const { return handle_; }
+    // For functions that hand out a handle through a pointer.
+    Type* put() {
+        reset();
+        return &handle_;
+    }
+    Type release() { return std::exchange(handle_, Traits::Invalid()); }
+    void reset(Type handle = Traits::Invalid()) {
+        if (handle_ != Traits::Invalid()) {
+            Traits::Release(handle_);
+        }
+        handle_ = handle;
+    }
+    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+
+private:
+    Type handle_ = Traits::Invalid();
+};
+
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static void Release(Type key) { ::RegCloseKey(key); }
+};
+// Process, thread, token, mutex and event handles: null when absent.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Release(Type handle) { ::CloseHandle(handle); }
+};
+// File and snapshot handles: INVALID_HANDLE_VALUE when absent.
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Release(Type handle) { ::CloseHandle(handle); }
+};
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Invalid() { return nullptr; }
+    static void Release(Type memory) { ::LocalFree(memory); }
+};
+struct LibraryTraits {
+    using Type = HMODULE;
+    static Type Invalid() { return nullptr; }
+    static void Release(Type module) { ::FreeLibrary(module); }
+};
+
+using unique_hkey = UniqueHandle<RegistryKeyTraits>;
+using unique_handle = UniqueHandle<KernelHandleTraits>;
+using unique_file = UniqueHandle<FileHandleTraits>;
+using unique_hlocal = UniqueHandle<LocalMemoryTraits>;
+using unique_hmodule = UniqueHandle<LibraryTraits>;
+
+}  // namespace quarn::win32
