@@ -1,1 +1,143 @@
+// Datapacket files written by other programs: every well-formed one loads or
+// fails with a clear load error, the malformed ones fail cleanly, and what
+// loads is written back in our form and reads back the same.
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "datapacket.h"
+#include "file_io.h"
+
+namespace quarn {
+namespace {
+
+const std::filesystem::path kSamples = QUARN_SAMPLES_DIR;
+
+struct Expectation {
+    int visibleRows;          // when the file loads: ROW elements not replaced or deleted
+    std::string error;        // when it does not: the start of the message
+};
+
+const std::map<std::string, Expectation>& Expectations() {
+    static const std::map<std::string, Expectation> expectations = {
+        {"cdsmemoria-fixed-decimals_changelog.xml", {2, ""}},
+        {"dbgrid-Dados_changelog_missing-attrs.xml", {7, ""}},
+        {"demo-animals_binhex-typedbinary-base64.xml", {7, ""}},
+        {"demo-country_lcid2057_default-order.xml", {18, ""}},
+        {"demo-custoly_autoinc_binhex-text.xml", {30, ""}},
+        {"demo-customer_dateTime-with-time.xml", {55, ""}},
+        {"demo-employee_i4_dateTime.xml", {42, ""}},
+        {"demo-holdings_date.xml", {36, ""}},
+        {"demo-industry_i2_amp-entity.xml", {7, ""}},
+        {"demo-items_composite-default-order.xml", {945, ""}},
+        {"demo-nextcust_tiny-single-row.xml", {1, ""}},
+        {"demo-orders_required_money.xml", {205, ""}},
+        {"demo-reservat_boolean_money_binhex-text.xml", {100, ""}},
+        {"demo-vendors_boolean_sparse.xml", {23, ""}},
+        {"docsnippet-delphiworld_MALFORMED_params-closing-tag_old-midas.xml",
+         {0, "Mismatch in datapacket."}},
+        {"docsnippet-sqlacc-emailtemplate_nested_string-uni_fixedFMT_i8_binhex-binary.xml",
+         {0, "The datapacket has a nested dataset"}},
+        {"jvdbgrid-country_utf8_changelog_rowstate-5-4-12_crlf-entities.xml", {18, ""}},
+        {"localcds-TestTable_utf8_japanese_nonascii-attrname.xml", {3, ""}},
+        {"patterns-Participantes_latin1-no-encoding-decl.xml", {8, ""}},
+        {"patterns-Produtos_latin1-no-encoding-decl.xml", {8, ""}},
+        {"patterns-TarifaViagens_latin1_long-changelog.xml", {81, ""}},
+        {"pedido-mod_nested_indented_ui4-linkfield.xml", {0, "The datapacket has a nested dataset"}},
+        {"testedelphi-clientes_changelog-insert-modify_sparse-rows.xml", {1, ""}},
+        {"tethering-MyDataSet_utf8-decl_parts.xml", {59, ""}},
+        {"xmlmapper-CountryRep_many-binhex-text_default-order-only.xrp.xml", {4, ""}},
+        {"xmlmapper-TableCountry_no-xmldecl_empty-rowdata.xml", {0, ""}},
+    };
+    return expectations;
+}
+
+class DatapacketSamples : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::is_directory(kSamples)) {
+            GTEST_SKIP() << "no sample folder at " << kSamples.string();
+        }
+    }
+};
+
+TEST_F(DatapacketSamples, EachFileLoadsOrFailsCleanly) {
+    int seen = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kSamples)) {
+        if (entry.path().extension() != ".xml") {
+            continue;
+        }
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        const auto expectation = Expectations().find(name);
+        ASSERT_NE(expectation, Expectations().end()) << "a sample without an expectation";
+        ++seen;
+        const std::string bytes = ReadWholeFile(entry.path());
+        try {
+            const TableContent content = ReadDatapacket(bytes);
+            EXPECT_EQ(expectation->second.error, "") << "loaded";
+            EXPECT_EQ(static_cast<int>(content.walkOrder.size()), expectation->second.visibleRows);
+            EXPECT_FALSE(content.fields.empty());
+
+            const TableContent reread = ReadDatapacket(WriteDatapacket(content));
+            EXPECT_EQ(reread.fields, content.fields);
+            EXPECT_EQ(reread.versions, content.versions);
+            EXPECT_EQ(reread.changeLog, content.changeLog);
+            EXPECT_EQ(reread.params, content.params);
+            EXPECT_EQ(reread.walkOrder, content.walkOrder);
+        } catch (const LoadError& error) {
+            ASSERT_NE(expectation->second.error, "") << error.what() << " at " << error.Offset();
+            EXPECT_EQ(std::string(error.what()).rfind(expectation->second.error, 0), 0u)
+                << error.what();
+            EXPECT_LE(error.Offset(), bytes.size());
+        }
+    }
+    EXPECT_EQ(seen, static_cast<int>(Expectations().size()));
+}
+
+TEST_F(DatapacketSamples, WhatTheFilesHoldReadsAsText) {
+    const auto load = [](const char* name) {
+        return ReadDatapacket(ReadWholeFile(kSamples / name));
+    };
+    // An escaped ampersand.
+    const TableContent industry = load("demo-industry_i2_amp-entity.xml");
+    bool ampersand = false;
+    for (const StoredVersion& version : industry.versions) {
+        for (const Cell& cell : version.cells) {
+            ampersand = ampersand || cell.value.find('&') != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(ampersand);
+
+    // Latin-1 bytes without a declaration stay as they are.
+    const TableContent participants = load("patterns-Participantes_latin1-no-encoding-decl.xml");
+    bool latin1 = false;
+    for (const StoredVersion& version : participants.versions) {
+        for (const Cell& cell : version.cells) {
+            latin1 = latin1 || cell.value.find("Andr\xE9") != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(latin1);
+
+    // Full-width attribute names become code page text that still matches.
+    const TableContent japanese = load("localcds-TestTable_utf8_japanese_nonascii-attrname.xml");
+    ASSERT_FALSE(japanese.fields.empty());
+    EXPECT_EQ(japanese.fields[0].name, "??");
+    EXPECT_NE(japanese.versions[0].Find(0), nullptr);
+
+    // CR LF references inside a memo.
+    const TableContent country =
+        load("jvdbgrid-country_utf8_changelog_rowstate-5-4-12_crlf-entities.xml");
+    bool lineBreak = false;
+    for (const StoredVersion& version : country.versions) {
+        for (const Cell& cell : version.cells) {
+            lineBreak = lineBreak || cell.value.find("\r\n") != std::string::npos;
+        }
+    }
+    EXPECT_TRUE(lineBreak);
+}
+
+}  // namespace
+}  // namespace quarn
