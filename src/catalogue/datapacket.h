@@ -18,14 +18,23 @@ namespace quarn {
 struct Cell {
     std::uint32_t column = 0;
     std::string value;
+    // For memo columns (field type bin.hex) of a modified version: the change
+    // that made the version left this value as the replaced version had it.
+    // Such values are not written; reading takes them from that version.
+    bool unaltered = false;
     bool operator==(const Cell&) const = default;
 };
+
+// Memo columns are left out of a modified version when its change kept them.
+bool IsMemoColumn(const FieldDef& field);
 
 struct StoredVersion {
     std::uint8_t state = 0;
     std::vector<Cell> cells;  // ascending by column
 
     const std::string* Find(std::size_t column) const;
+    // The index of the column's cell, or cells.size() when the column is null.
+    std::size_t IndexOf(std::size_t column) const;
     void Set(std::size_t column, std::string value);
     bool operator==(const StoredVersion&) const = default;
 };
@@ -42,18 +51,18 @@ struct TableContent {
     std::vector<FieldDef> fields;
     std::vector<StoredVersion> versions;
     std::vector<ChangeLogEntry> changeLog;
-    std::vector<Attribute> params;        // PARAMS attributes besides CHANGE_LOG, in order
+    std::vector<Attribute> params;         // PARAMS attributes besides CHANGE_LOG, in order
     std::vector<std::uint32_t> walkOrder;  // 0-based storage positions of the visible versions
 };
 
 // A file the reader could not take. The message is the text the user sees;
 // Offset() is the byte of the file where reading stopped.
 class LoadError : public Error {
-public:
+  public:
     LoadError(const std::string& message, std::size_t offset) : Error(message), offset_(offset) {}
     std::size_t Offset() const { return offset_; }
 
-private:
+  private:
     std::size_t offset_;
 };
 

@@ -18,20 +18,31 @@ namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
-bool IsSpace(char c) { return c >= 1 && c <= 32; }
+bool IsSpace(char c) {
+    return c >= 1 && c <= 32;
+}
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
 std::string LowerAsciiCopy(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
     return lower;
+}
+
+// Whether the text can stand as an attribute name of a ROW element.
+bool IsAttributeName(std::string_view text) {
+    return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
+        return IsSpace(c) || c == '=' || c == '/' || c == '>' || c == '<' || c == '"';
+    });
 }
 
 bool IsAscii(std::string_view text) {
@@ -65,8 +76,16 @@ std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text)
     return numbers;
 }
 
+// One attribute as it stands in the file, with the offsets of its parts.
+struct RawAttribute {
+    std::string_view name;
+    std::size_t nameOffset;
+    std::string_view value;
+    std::size_t valueOffset;
+};
+
 class DatapacketReader {
-public:
+  public:
     explicit DatapacketReader(std::string_view input) : in_(input) {}
 
     TableContent Read() {
@@ -99,7 +118,7 @@ public:
         return std::move(content_);
     }
 
-private:
+  private:
     [[noreturn]] void Fail(const std::string& message, std::size_t at) const {
         throw LoadError(message, at);
     }
@@ -200,7 +219,7 @@ private:
     }
 
     // Reads the attributes of the tag just opened and its end ("/>" or ">").
-    // Calls onAttribute(name, rawValue, valueOffset); returns true for "/>".
+    // Calls onAttribute(RawAttribute) for each; returns true for "/>".
     template <typename OnAttribute>
     bool ReadAttributes(OnAttribute&& onAttribute) {
         for (;;) {
@@ -224,7 +243,7 @@ private:
             const std::size_t nameStart = pos_;
             while (pos_ < in_.size() && !IsSpace(in_[pos_]) && in_[pos_] != '=' &&
                    in_[pos_] != '/' && in_[pos_] != '>' && in_[pos_] != '<' && in_[pos_] != '"') {
-                ++pos_;
+                ++pos_;  // the characters that end a name are those IsAttributeName refuses
             }
             const std::string_view name = in_.substr(nameStart, pos_ - nameStart);
             while (pos_ < in_.size() && IsSpace(in_[pos_])) {
@@ -244,12 +263,12 @@ private:
                 Mismatch(valueStart + lt);
             }
             pos_ = valueEnd + 1;
-            onAttribute(name, raw, valueStart);
+            onAttribute(RawAttribute{name, nameStart, raw, valueStart});
         }
     }
 
     bool SkipAttributes() {
-        return ReadAttributes([](std::string_view, std::string_view, std::size_t) {});
+        return ReadAttributes([](const RawAttribute&) {});
     }
 
     // Attribute value to code page 1252 text: entities and character
@@ -363,9 +382,9 @@ private:
         bool named = false;
         bool typed = false;
         std::string value;
-        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
-                                              std::size_t offset) {
-            DecodeInto(value, raw, offset);
+        const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
+            const std::string_view name = attribute.name;
+            DecodeInto(value, attribute.value, attribute.valueOffset);
             if (EqualsNoCase(name, "attrname")) {
                 field.name = value, named = true;
             } else if (EqualsNoCase(name, "fieldtype")) {
@@ -375,11 +394,14 @@ private:
             } else if (EqualsNoCase(name, "WIDTH")) {
                 field.width = value;
             } else {
-                field.extra.push_back({DecodeName(name, offset), value});
+                field.extra.push_back({DecodeName(name, attribute.nameOffset), value});
             }
         });
         if (!named || !typed) {
             Fail("A FIELD of the datapacket has no attrname or fieldtype.", start);
+        }
+        if (!IsAttributeName(field.name)) {
+            Fail("The datapacket has a field name that cannot name a column.", start);
         }
         if (field.fieldType == "nested") {
             Fail("The datapacket has a nested dataset (field \"" + Cp1252ToUtf8(field.name) +
@@ -407,16 +429,17 @@ private:
 
     void ReadParams() {
         std::string value;
-        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
-                                              std::size_t offset) {
-            DecodeInto(value, raw, offset);
-            if (!EqualsNoCase(name, "CHANGE_LOG")) {
-                content_.params.push_back({DecodeName(name, offset), value});
+        const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
+            DecodeInto(value, attribute.value, attribute.valueOffset);
+            if (!EqualsNoCase(attribute.name, "CHANGE_LOG")) {
+                content_.params.push_back(
+                    {DecodeName(attribute.name, attribute.nameOffset), value});
                 return;
             }
             const auto numbers = ParseNumberList(value);
             if (!numbers || numbers->size() % 3 != 0) {
-                Fail("The CHANGE_LOG of the datapacket is not a list of number triples.", offset);
+                Fail("The CHANGE_LOG of the datapacket is not a list of number triples.",
+                     attribute.valueOffset);
             }
             for (std::size_t i = 0; i < numbers->size(); i += 3) {
                 content_.changeLog.push_back({(*numbers)[i], (*numbers)[i + 1], (*numbers)[i + 2]});
@@ -473,30 +496,31 @@ private:
     void ReadRow() {
         StoredVersion version;
         nextColumnHint_ = 0;
-        const bool empty = ReadAttributes([&](std::string_view name, std::string_view raw,
-                                              std::size_t offset) {
-            if (EqualsNoCase(name, "RowState")) {
-                const auto numbers = ParseNumberList(raw);
+        const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
+            if (EqualsNoCase(attribute.name, "RowState")) {
+                const auto numbers = ParseNumberList(attribute.value);
                 if (!numbers || numbers->size() != 1 || numbers->front() > 255) {
-                    Fail("The datapacket has an invalid RowState.", offset);
+                    Fail("The datapacket has an invalid RowState.", attribute.valueOffset);
                 }
                 version.state = static_cast<std::uint8_t>(numbers->front());
                 return;
             }
-            const std::uint32_t column = ColumnOf(name, offset);
+            const std::uint32_t column = ColumnOf(attribute.name, attribute.nameOffset);
             if (column == kNone) {
                 return;  // an attribute that names no column carries no value
             }
             auto& cells = version.cells;
             auto at = cells.end();
             if (!cells.empty() && cells.back().column >= column) {
-                at = std::lower_bound(cells.begin(), cells.end(), column,
-                                      [](const Cell& cell, std::uint32_t c) { return cell.column < c; });
+                at = std::lower_bound(
+                    cells.begin(), cells.end(), column,
+                    [](const Cell& cell, std::uint32_t c) { return cell.column < c; });
                 if (at->column == column) {
-                    Mismatch(offset);  // the same column twice
+                    Mismatch(attribute.nameOffset);  // the same column twice
                 }
             }
-            DecodeInto(cells.insert(at, Cell{column, {}})->value, raw, offset);
+            DecodeInto(cells.insert(at, Cell{column, {}, false})->value, attribute.value,
+                       attribute.valueOffset);
         });
         if (!empty) {
             SkipMisc();
@@ -527,7 +551,7 @@ private:
             for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
                 const std::uint32_t source = replaced[*it];
                 if (source != kNone && mark[source] == kDone) {
-                    Inherit(content_.versions[*it], content_.versions[source]);
+                    Inherit(content_.fields, content_.versions[*it], content_.versions[source]);
                 }
                 mark[*it] = kDone;
             }
@@ -535,10 +559,13 @@ private:
         }
     }
 
-    static void Inherit(StoredVersion& version, const StoredVersion& source) {
+    static void Inherit(const std::vector<FieldDef>& fields, StoredVersion& version,
+                        const StoredVersion& source) {
         for (const Cell& cell : source.cells) {
             if (version.Find(cell.column) == nullptr) {
                 version.Set(cell.column, cell.value);
+                version.cells[version.IndexOf(cell.column)].unaltered =
+                    IsMemoColumn(fields[cell.column]);
             }
         }
     }
@@ -558,10 +585,9 @@ private:
     // others byte by byte in the code page; null sorts first; ties keep file
     // order. Numbers naming no column are passed over.
     void ApplyDefaultOrder() {
-        const auto param = std::find_if(content_.params.begin(), content_.params.end(),
-                                        [](const Attribute& a) {
-                                            return EqualsNoCase(a.name, "DEFAULT_ORDER");
-                                        });
+        const auto param =
+            std::find_if(content_.params.begin(), content_.params.end(),
+                         [](const Attribute& a) { return EqualsNoCase(a.name, "DEFAULT_ORDER"); });
         if (param == content_.params.end()) {
             return;
         }
@@ -632,26 +658,32 @@ private:
 
 }  // namespace
 
+bool IsMemoColumn(const FieldDef& field) {
+    return field.fieldType == "bin.hex";
+}
+
+std::size_t StoredVersion::IndexOf(std::size_t column) const {
+    const auto at =
+        std::lower_bound(cells.begin(), cells.end(), column,
+                         [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    return at != cells.end() && at->column == column ? static_cast<std::size_t>(at - cells.begin())
+                                                     : cells.size();
+}
+
 const std::string* StoredVersion::Find(std::size_t column) const {
-    for (const Cell& cell : cells) {
-        if (cell.column == column) {
-            return &cell.value;
-        }
-        if (cell.column > column) {
-            break;
-        }
-    }
-    return nullptr;
+    const std::size_t index = IndexOf(column);
+    return index < cells.size() ? &cells[index].value : nullptr;
 }
 
 void StoredVersion::Set(std::size_t column, std::string value) {
-    const auto at = std::lower_bound(
-        cells.begin(), cells.end(), column,
-        [](const Cell& cell, std::size_t c) { return cell.column < c; });
+    const auto at =
+        std::lower_bound(cells.begin(), cells.end(), column,
+                         [](const Cell& cell, std::size_t c) { return cell.column < c; });
     if (at != cells.end() && at->column == column) {
         at->value = std::move(value);
+        at->unaltered = false;
     } else {
-        cells.insert(at, Cell{static_cast<std::uint32_t>(column), std::move(value)});
+        cells.insert(at, Cell{static_cast<std::uint32_t>(column), std::move(value), false});
     }
 }
 
@@ -669,6 +701,8 @@ std::vector<std::uint32_t> ReplacedVersions(const TableContent& content) {
     return replaced;
 }
 
-TableContent ReadDatapacket(std::string_view bytes) { return DatapacketReader(bytes).Read(); }
+TableContent ReadDatapacket(std::string_view bytes) {
+    return DatapacketReader(bytes).Read();
+}
 
 }  // namespace quarn

@@ -27,7 +27,7 @@ constexpr std::array<std::string_view, 256> MakeEscapes() {
 constexpr std::array<std::string_view, 256> kEscapes = MakeEscapes();
 
 class Writer {
-public:
+  public:
     explicit Writer(std::string& out) : out_(out) {}
 
     void Raw(std::string_view text) { out_.append(text); }
@@ -45,9 +45,10 @@ public:
         out_.append(text.substr(run));
     }
 
+    // Names are written as they stand: the reader takes only names that can.
     void Attribute(std::string_view name, std::string_view value) {
         out_.push_back(' ');
-        Escaped(name);
+        out_.append(name);
         out_.append("=\"");
         Escaped(value);
         out_.push_back('"');
@@ -59,11 +60,9 @@ public:
         out_.append(digits, result.ptr);
     }
 
-private:
+  private:
     std::string& out_;
 };
-
-bool IsBlobColumn(const FieldDef& field) { return field.fieldType == "bin.hex"; }
 
 std::string ChangeLogText(const std::vector<ChangeLogEntry>& changeLog) {
     std::string text;
@@ -122,6 +121,7 @@ std::string WriteDatapacket(const TableContent& content) {
     // A modified version leaves out the memo columns that its change did not
     // alter; reading takes them from the version it replaced.
     const std::vector<std::uint32_t> replaced = ReplacedVersions(content);
+    const std::uint32_t none = 0xFFFFFFFF;
     for (std::size_t i = 0; i < content.versions.size(); ++i) {
         const StoredVersion& version = content.versions[i];
         writer.Raw("<ROW");
@@ -130,18 +130,13 @@ std::string WriteDatapacket(const TableContent& content) {
             writer.Number(version.state);
             writer.Raw("\"");
         }
-        const StoredVersion* previous =
-            replaced[i] < content.versions.size() ? &content.versions[replaced[i]] : nullptr;
         for (const Cell& cell : version.cells) {
             if (cell.column >= content.fields.size()) {
                 continue;
             }
             const FieldDef& field = content.fields[cell.column];
-            if (previous != nullptr && IsBlobColumn(field)) {
-                const std::string* old = previous->Find(cell.column);
-                if (old != nullptr && *old == cell.value) {
-                    continue;
-                }
+            if (cell.unaltered && replaced[i] != none && IsMemoColumn(field)) {
+                continue;
             }
             writer.Attribute(field.name, cell.value);
         }

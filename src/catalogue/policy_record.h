@@ -32,11 +32,11 @@ inline constexpr std::string_view kStatusOff = "deaktiviert";
 
 // Row-state bits of a stored row version.
 enum RowState : std::uint8_t {
-    RowOriginal = 1,   // replaced by a later version of the same row
-    RowDeleted = 2,    // row deleted
-    RowInserted = 4,   // added after the table was first created
-    RowModified = 8,   // the result of a change to an earlier version
-    RowUnused = 32,    // empty slot
+    RowOriginal = 1,  // replaced by a later version of the same row
+    RowDeleted = 2,   // row deleted
+    RowInserted = 4,  // added after the table was first created
+    RowModified = 8,  // the result of a change to an earlier version
+    RowUnused = 32,   // empty slot
 };
 inline constexpr bool IsVisible(std::uint8_t state) {
     return (state & (RowOriginal | RowDeleted | RowUnused)) == 0;

@@ -13,7 +13,7 @@ std::wstring LockedAccountSid;
 namespace {
 
 class ConversionError : public Error {
-public:
+  public:
     explicit ConversionError(std::string_view text)
         : Error("'" + Cp1252ToUtf8(text) + "' ist kein gültiger Integerwert") {}
 };
@@ -29,9 +29,8 @@ std::int32_t ToInteger(std::string_view text) {
 // Performs the row's kind of change on the open key (or, for whole keys, at
 // keyPath from the root). Returns whether the kind counts as written; a
 // failure raises.
-bool PerformChange(RegistryAccess& registry, std::wstring_view keyPath,
-                   std::string_view dataType, std::string_view subkey,
-                   std::string_view keyValue) {
+bool PerformChange(RegistryAccess& registry, std::wstring_view keyPath, std::string_view dataType,
+                   std::string_view subkey, std::string_view keyValue) {
     const std::wstring name = Cp1252ToUtf16(subkey);
     if (dataType == "REG_DWHEX") {
         const auto decimal = HexToDecimalText(keyValue);
@@ -87,8 +86,9 @@ void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context) {
     }
 
     const std::size_t slash = subtree.find('\\');
-    const std::string_view tag =
-        slash == std::string::npos ? std::string_view() : std::string_view(subtree).substr(0, slash);
+    const std::string_view tag = slash == std::string::npos
+                                     ? std::string_view()
+                                     : std::string_view(subtree).substr(0, slash);
     const std::wstring keyPath =
         slash == std::string::npos ? std::wstring() : Cp1252ToUtf16(subtree.substr(slash));
 

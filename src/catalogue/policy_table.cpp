@@ -18,21 +18,19 @@ bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 const std::vector<FieldDef>& CatalogueFields() {
     static const std::vector<FieldDef> fields = {
-        {"INDEX", "i4", "", "", {}},
-        {"SUBTREE", "string", "", "255", {}},
-        {"SUBKEY", "string", "", "50", {}},
-        {"KEYVALUE", "string", "", "255", {}},
-        {"DATATYPE", "string", "", "15", {}},
-        {"WINVER", "string", "", "50", {}},
-        {"STATUS", "string", "", "15", {}},
-        {"TEXT", "bin.hex", "Text", "4096", {}},
+        {"INDEX", "i4", "", "", {}},          {"SUBTREE", "string", "", "255", {}},
+        {"SUBKEY", "string", "", "50", {}},   {"KEYVALUE", "string", "", "255", {}},
+        {"DATATYPE", "string", "", "15", {}}, {"WINVER", "string", "", "50", {}},
+        {"STATUS", "string", "", "15", {}},   {"TEXT", "bin.hex", "Text", "4096", {}},
     };
     return fields;
 }
 
 PolicyTable::PolicyTable() : PolicyTable(CatalogueFields()) {}
 
-PolicyTable::PolicyTable(std::vector<FieldDef> fields) { content_.fields = std::move(fields); }
+PolicyTable::PolicyTable(std::vector<FieldDef> fields) {
+    content_.fields = std::move(fields);
+}
 
 void PolicyTable::CheckActive() const {
     if (!open_) {
@@ -125,6 +123,11 @@ void PolicyTable::Commit() {
     const std::uint32_t replaced = content_.walkOrder[cursor_];
     StoredVersion& old = content_.versions[replaced];
     editBuffer_.state = static_cast<std::uint8_t>(RowModified | (old.state & RowInserted));
+    for (Cell& cell : editBuffer_.cells) {
+        const std::string* before = old.Find(cell.column);
+        cell.unaltered = IsMemoColumn(content_.fields[cell.column]) && before != nullptr &&
+                         *before == cell.value;
+    }
     old.state |= RowOriginal;
     const auto added = static_cast<std::uint32_t>(content_.versions.size());
     content_.versions.push_back(std::move(editBuffer_));

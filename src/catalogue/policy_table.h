@@ -18,7 +18,7 @@
 namespace quarn {
 
 class PolicyTable {
-public:
+  public:
     // A closed table with the catalogue's column layout.
     PolicyTable();
     // A closed table with the given column layout.
@@ -70,7 +70,7 @@ public:
     // The stored form, for the file writer, tools and tests.
     const TableContent& Content() const { return content_; }
 
-private:
+  private:
     void CheckActive() const;
     void Commit();
     const StoredVersion& CurrentVersion() const;

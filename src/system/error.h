@@ -9,7 +9,7 @@ namespace quarn {
 // to the administrator as it stands (the registry layer's and the catalogue
 // table's messages are German, word for word).
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 

@@ -15,7 +15,7 @@ namespace {
 }
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -27,7 +27,7 @@ public:
         return result;
     }
 
-private:
+  private:
     int fd_;
 };
 

@@ -10,8 +10,8 @@ namespace quarn {
 namespace {
 
 [[noreturn]] void Raise(std::string_view what, const std::filesystem::path& path, DWORD error) {
-    throw Error(std::string(what) + " \"" + PathText(path) + "\": " +
-                win32::SystemMessageUtf8(error));
+    throw Error(std::string(what) + " \"" + PathText(path) +
+                "\": " + win32::SystemMessageUtf8(error));
 }
 
 }  // namespace
@@ -66,7 +66,8 @@ void ReplaceFileContents(const std::filesystem::path& path, std::string_view byt
         std::size_t done = 0;
         while (done < bytes.size()) {
             DWORD wrote = 0;
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            const DWORD chunk =
+                static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
             if (!::WriteFile(file.get(), bytes.data() + done, chunk, &wrote, nullptr)) {
                 fail(::GetLastError());
             }

@@ -197,7 +197,9 @@ long MemoryRegistry::OpenKey(KeyHandle parent, std::wstring_view subKey, std::ui
     return kErrorSuccess;
 }
 
-void MemoryRegistry::CloseKey(KeyHandle key) { open_.erase(static_cast<std::uintptr_t>(key)); }
+void MemoryRegistry::CloseKey(KeyHandle key) {
+    open_.erase(static_cast<std::uintptr_t>(key));
+}
 
 long MemoryRegistry::QueryValue(KeyHandle key, std::wstring_view name, RegistryValue& value) {
     Handle handle;

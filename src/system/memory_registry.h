@@ -21,7 +21,7 @@
 namespace quarn {
 
 class MemoryRegistry final : public RegistryBackend {
-public:
+  public:
     MemoryRegistry();
     ~MemoryRegistry() override;
 
@@ -45,7 +45,7 @@ public:
     long EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) override;
     long DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) override;
 
-private:
+  private:
     struct Node;
     struct Handle {
         std::shared_ptr<Node> node;

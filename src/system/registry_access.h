@@ -17,13 +17,13 @@
 namespace quarn {
 
 class RegistryError : public Error {
-public:
+  public:
     using Error::Error;
 };
 
 // An open key of a backend, closed when the owner goes.
 class OwnedKey {
-public:
+  public:
     OwnedKey() = default;
     OwnedKey(RegistryBackend& registry, KeyHandle key) : registry_(&registry), key_(key) {}
     OwnedKey(OwnedKey&& other) noexcept { *this = std::move(other); }
@@ -36,13 +36,13 @@ public:
     KeyHandle Get() const { return key_; }
     void Reset();
 
-private:
+  private:
     RegistryBackend* registry_ = nullptr;
     KeyHandle key_{};
 };
 
 class RegistryAccess {
-public:
+  public:
     // access is the mask for opening keys; a caller that needs the 32-bit
     // registry view adds kKeyWow64_32Key, which then applies to every call.
     explicit RegistryAccess(std::uint32_t access = kKeyAllAccess,
@@ -77,7 +77,7 @@ public:
     // Deletes the key with all its subkeys, depth first and last subkey first.
     bool DeleteKey(std::wstring_view path);
 
-private:
+  private:
     struct Target {
         KeyHandle base;
         std::wstring_view subKey;
@@ -85,8 +85,7 @@ private:
     Target Resolve(std::wstring_view path) const;
     bool ReplaceCurrent(long result, KeyHandle key);
     bool DeleteTree(KeyHandle base, std::wstring_view subKey);
-    void WriteValue(std::wstring_view name, std::uint32_t type,
-                    std::span<const std::uint8_t> data);
+    void WriteValue(std::wstring_view name, std::uint32_t type, std::span<const std::uint8_t> data);
     std::uint32_t View() const { return access_ & kKeyViewMask; }
 
     RegistryBackend& registry_;

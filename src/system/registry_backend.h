@@ -52,7 +52,7 @@ struct RegistryValue {
 };
 
 class RegistryBackend {
-public:
+  public:
     virtual ~RegistryBackend() = default;
 
     virtual KeyHandle Root(RegistryRoot root) = 0;

@@ -21,6 +21,8 @@ std::wstring SystemMessage(DWORD code) {
     return text;
 }
 
-std::string SystemMessageUtf8(DWORD code) { return Utf16ToUtf8(SystemMessage(code)); }
+std::string SystemMessageUtf8(DWORD code) {
+    return Utf16ToUtf8(SystemMessage(code));
+}
 
 }  // namespace quarn::win32

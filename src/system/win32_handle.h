@@ -11,7 +11,7 @@ namespace quarn::win32 {
 
 template <typename Traits>
 class UniqueHandle {
-public:
+  public:
     using Type = typename Traits::Type;
 
     UniqueHandle() = default;
@@ -40,7 +40,7 @@ public:
     }
     explicit operator bool() const { return handle_ != Traits::Invalid(); }
 
-private:
+  private:
     Type handle_ = Traits::Invalid();
 };
 

@@ -7,12 +7,15 @@
 namespace quarn {
 namespace {
 
-HKEY ToHkey(KeyHandle key) { return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key)); }
-KeyHandle ToHandle(HKEY key) { return KeyHandle{reinterpret_cast<std::uintptr_t>(key)}; }
+HKEY ToHkey(KeyHandle key) {
+    return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key));
+}
+KeyHandle ToHandle(HKEY key) {
+    return KeyHandle{reinterpret_cast<std::uintptr_t>(key)};
+}
 
 bool IsPredefined(HKEY key) {
-    return (reinterpret_cast<std::uintptr_t>(key) & 0xFFFFFFFF80000000ULL) ==
-           0xFFFFFFFF80000000ULL;
+    return (reinterpret_cast<std::uintptr_t>(key) & 0xFFFFFFFF80000000ULL) == 0xFFFFFFFF80000000ULL;
 }
 
 using DeleteKeyExFunction = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);

@@ -7,7 +7,7 @@
 namespace quarn {
 
 class Win32Registry final : public RegistryBackend {
-public:
+  public:
     KeyHandle Root(RegistryRoot root) override;
     long CreateKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t access,
                    KeyHandle& key) override;

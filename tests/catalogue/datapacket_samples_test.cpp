@@ -16,8 +16,8 @@ namespace {
 const std::filesystem::path kSamples = QUARN_SAMPLES_DIR;
 
 struct Expectation {
-    int visibleRows;          // when the file loads: ROW elements not replaced or deleted
-    std::string error;        // when it does not: the start of the message
+    int visibleRows;    // when the file loads: ROW elements not replaced or deleted
+    std::string error;  // when it does not: the start of the message
 };
 
 const std::map<std::string, Expectation>& Expectations() {
@@ -45,7 +45,8 @@ const std::map<std::string, Expectation>& Expectations() {
         {"patterns-Participantes_latin1-no-encoding-decl.xml", {8, ""}},
         {"patterns-Produtos_latin1-no-encoding-decl.xml", {8, ""}},
         {"patterns-TarifaViagens_latin1_long-changelog.xml", {81, ""}},
-        {"pedido-mod_nested_indented_ui4-linkfield.xml", {0, "The datapacket has a nested dataset"}},
+        {"pedido-mod_nested_indented_ui4-linkfield.xml",
+         {0, "The datapacket has a nested dataset"}},
         {"testedelphi-clientes_changelog-insert-modify_sparse-rows.xml", {1, ""}},
         {"tethering-MyDataSet_utf8-decl_parts.xml", {59, ""}},
         {"xmlmapper-CountryRep_many-binhex-text_default-order-only.xrp.xml", {4, ""}},
@@ -55,7 +56,7 @@ const std::map<std::string, Expectation>& Expectations() {
 }
 
 class DatapacketSamples : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::filesystem::is_directory(kSamples)) {
             GTEST_SKIP() << "no sample folder at " << kSamples.string();

@@ -190,11 +190,11 @@ TEST(DatapacketReader, DefaultOrderSortsTheWalk) {
         return ReadDatapacket(file).walkOrder;
     };
     using Walk = std::vector<std::uint32_t>;
-    EXPECT_EQ(walk("2"), (Walk{1, 0, 2, 3}));          // numbers as numbers, ties in file order
-    EXPECT_EQ(walk("1"), (Walk{3, 1, 2, 0}));          // null first, then bytes: "B" < "a" < "b"
-    EXPECT_EQ(walk("16385"), (Walk{3, 2, 0, 1}));      // letter case ignored
-    EXPECT_EQ(walk("32770 1"), (Walk{3, 2, 0, 1}));    // descending numbers, then names
-    EXPECT_EQ(walk("9 0"), (Walk{0, 1, 2, 3}));        // no such columns: file order
+    EXPECT_EQ(walk("2"), (Walk{1, 0, 2, 3}));        // numbers as numbers, ties in file order
+    EXPECT_EQ(walk("1"), (Walk{3, 1, 2, 0}));        // null first, then bytes: "B" < "a" < "b"
+    EXPECT_EQ(walk("16385"), (Walk{3, 2, 0, 1}));    // letter case ignored
+    EXPECT_EQ(walk("32770 1"), (Walk{3, 2, 0, 1}));  // descending numbers, then names
+    EXPECT_EQ(walk("9 0"), (Walk{0, 1, 2, 3}));      // no such columns: file order
 }
 
 TEST(DatapacketReader, ColumnsInAnotherOrderLoadAsTheyAre) {
@@ -213,7 +213,8 @@ TEST(DatapacketReader, ColumnsInAnotherOrderLoadAsTheyAre) {
 TEST(DatapacketReader, Errors) {
     const std::string mismatch(kDatapacketMismatch);
     const std::string unknown = "Unknown entity in datapacket.";
-    const std::string minimal = R"(<DATAPACKET><METADATA><FIELDS><FIELD attrname="A" fieldtype="string"/></FIELDS></METADATA><ROWDATA>)";
+    const std::string minimal =
+        R"(<DATAPACKET><METADATA><FIELDS><FIELD attrname="A" fieldtype="string"/></FIELDS></METADATA><ROWDATA>)";
     struct Row {
         std::string name;
         std::string file;
@@ -233,9 +234,10 @@ TEST(DatapacketReader, Errors) {
         {"unterminated processing instruction", "<?xml version=\"1.0\"", mismatch, 0},
         {"row not closed", minimal + "<ROW A=\"x\"></ROWDATA>", mismatch, minimal.size() + 11},
         {"closing tag after self-closing PARAMS",
-         R"(<DATAPACKET><METADATA><FIELDS/><PARAMS CHANGE_LOG="1 0 4"/></PARAMS></METADATA>)", mismatch, 59},
-        {"METADATA without FIELDS first",
-         R"(<DATAPACKET><METADATA><PARAMS/><FIELDS/></METADATA>)", mismatch, 22},
+         R"(<DATAPACKET><METADATA><FIELDS/><PARAMS CHANGE_LOG="1 0 4"/></PARAMS></METADATA>)",
+         mismatch, 59},
+        {"METADATA without FIELDS first", R"(<DATAPACKET><METADATA><PARAMS/><FIELDS/></METADATA>)",
+         mismatch, 22},
         {"element names are case-sensitive", "<datapacket/>", mismatch, 0},
         {"nested DATAPACKET", "<DATAPACKET><DATAPACKET><DATAPACKET>", mismatch, 12},
         {"text between elements", "<DATAPACKET>text", mismatch, 12},
@@ -244,7 +246,10 @@ TEST(DatapacketReader, Errors) {
         {"single-quoted value", minimal + "<ROW A='x'/>", mismatch, minimal.size() + 6},
         {"blank after equals", minimal + "<ROW A= \"x\"/>", mismatch, minimal.size() + 6},
         {"less-than in a value", minimal + "<ROW A=\"a<b\"/>", mismatch, minimal.size() + 9},
-        {"same column twice", minimal + "<ROW A=\"1\" a=\"2\"/>", mismatch, minimal.size() + 14},
+        {"same column twice", minimal + "<ROW A=\"1\" a=\"2\"/>", mismatch, minimal.size() + 11},
+        {"invalid UTF-8 in a name",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + minimal + "<ROW B\xC3=\"1\"/>",
+         "Invalid UTF-8 in datapacket.", 38 + minimal.size() + 6},
         {"unknown entity", minimal + "<ROW A=\"x &nbsp; y\"/>", unknown, minimal.size() + 10},
         {"entity without end", minimal + "<ROW A=\"&amp\"/>", unknown, minimal.size() + 8},
         {"character zero", minimal + "<ROW A=\"&#0;\"/>",
@@ -254,8 +259,8 @@ TEST(DatapacketReader, Errors) {
         {"invalid UTF-8",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + minimal + "<ROW A=\"ok\xC3(\"/>",
          "Invalid UTF-8 in datapacket.", 38 + minimal.size() + 10},
-        {"invalid RowState", minimal + "<ROW RowState=\"x\"/>", "The datapacket has an invalid RowState.",
-         minimal.size() + 15},
+        {"invalid RowState", minimal + "<ROW RowState=\"x\"/>",
+         "The datapacket has an invalid RowState.", minimal.size() + 15},
         {"RowState beyond a byte", minimal + "<ROW RowState=\"256\"/>",
          "The datapacket has an invalid RowState.", minimal.size() + 15},
         {"CHANGE_LOG not in triples",
@@ -266,11 +271,13 @@ TEST(DatapacketReader, Errors) {
         {"a field twice",
          R"(<METADATA><FIELDS><FIELD attrname="A" fieldtype="i4"/><FIELD attrname="a" fieldtype="i4"/>)",
          "The datapacket names the field \"a\" twice.", 54},
+        {"field name that cannot name a column",
+         R"(<METADATA><FIELDS><FIELD attrname="A B" fieldtype="i4"/>)",
+         "The datapacket has a field name that cannot name a column.", 18},
         {"nested dataset", R"(<METADATA><FIELDS><FIELD attrname="Items" fieldtype="nested">)",
          "The datapacket has a nested dataset (field \"Items\"), which is not supported.", 18},
         {"row with child elements", minimal + "<ROW A=\"1\"><Items/></ROW>",
-         "The datapacket has rows with nested data, which is not supported.",
-         minimal.size() + 11},
+         "The datapacket has rows with nested data, which is not supported.", minimal.size() + 11},
         {"document type", "<!DOCTYPE x [<!ENTITY a \"b\">]><DATAPACKET/>",
          "Document type declarations are not supported in a datapacket.", 0},
         {"huge unterminated value", minimal + "<ROW A=\"" + std::string(1 << 20, 'x'), mismatch,

@@ -15,7 +15,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class PolicyRowApplier : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     void SetUp() override {
         registry_ = test::MakeRegistry(GetParam());
         sid_ = registry_->LoadedSid();
@@ -32,7 +32,9 @@ protected:
     }
 
     std::wstring Base() const { return L"\\Software\\" + name_; }
-    std::string BaseText() const { return "\\Software\\" + std::string(name_.begin(), name_.end()); }
+    std::string BaseText() const {
+        return "\\Software\\" + std::string(name_.begin(), name_.end());
+    }
 
     // Applies one row as a pass does: edit, apply, move on (which posts).
     std::string Apply(const PolicyRecord& record, std::wstring_view sid) {
@@ -108,9 +110,10 @@ TEST_P(PolicyRowApplier, WritesEachKindOfValue) {
         {"HKCU", "REG_DWHEX", "FFFFFFFF", kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}},
         // Machine rows of this kind are written like per-user ones.
         {"HKLM", "REG_DWHEX", "0000ff", kRegDword, {0xFF, 0, 0, 0}},
-        {"HKCU", "REG_SZ", "C:\\Windows\\T \xE4", kRegSz,
-         {'C', 0, ':', 0, '\\', 0, 'W', 0, 'i', 0, 'n', 0, 'd', 0, 'o', 0, 'w', 0, 's', 0, '\\', 0,
-          'T', 0, ' ', 0, 0xE4, 0, 0, 0}},
+        {"HKCU", "REG_SZ", "C:\\Windows\\T \xE4", kRegSz, {'C', 0, ':',  0, '\\', 0, 'W', 0,
+                                                           'i', 0, 'n',  0, 'd',  0, 'o', 0,
+                                                           'w', 0, 's',  0, '\\', 0, 'T', 0,
+                                                           ' ', 0, 0xE4, 0, 0,    0}},
         {"HKLM", "REG_SZ", "", kRegSz, {0, 0}},
         {"HKCU", "REG_BINARY", "110000004C", kRegBinary, {0x11, 0, 0, 0, 0x4C}},
         {"HKCU", "REG_BINARY", "12G4", kRegBinary, {0x12, 0}},
@@ -130,7 +133,7 @@ TEST_P(PolicyRowApplier, WritesEachKindOfValue) {
 
 TEST_P(PolicyRowApplier, FailedConversionsCreateTheKeyButNoValue) {
     const std::pair<const char*, const char*> cases[] = {
-        {"REG_DWORD", "abc"}, {"REG_DWORD", ""}, {"REG_DWORD", "4294967296"},
+        {"REG_DWORD", "abc"},  {"REG_DWORD", ""}, {"REG_DWORD", "4294967296"},
         {"REG_DWHEX", "0x10"}, {"REG_DWHEX", ""}, {"REG_DWHEX", "123456789"},
     };
     for (const auto& [dataType, keyValue] : cases) {

@@ -15,8 +15,14 @@ namespace {
 const char kClosedMessage[] = "Operation bei geschlossener Datenmenge nicht ausführbar";
 
 PolicyRecord Record(int index, const char* status = "aktiviert") {
-    return {index, "HKCU\\Software\\Test", "Value" + std::to_string(index), "1", "REG_DWORD",
-            "XP", status, "Text " + std::to_string(index)};
+    return {index,
+            "HKCU\\Software\\Test",
+            "Value" + std::to_string(index),
+            "1",
+            "REG_DWORD",
+            "XP",
+            status,
+            "Text " + std::to_string(index)};
 }
 
 PolicyTable TableWithRows(int count) {
@@ -57,7 +63,7 @@ TEST(PolicyTable, RowOperationsOnAClosedTableRaise) {
             EXPECT_STREQ(error.what(), kClosedMessage);
         }
     }
-    table.Close();  // closing a closed table does nothing
+    table.Close();                                         // closing a closed table does nothing
     EXPECT_EQ(table.Fields().size(), kPolicyColumnCount);  // the layout is kept
 }
 
@@ -117,8 +123,7 @@ TEST(PolicyTable, RowStatesOfInsertedRowsChangedTwice) {
     EXPECT_EQ(content.versions[0].state, 5);
     EXPECT_EQ(content.versions[1].state, 13);
     EXPECT_EQ(content.versions[2].state, 12);
-    EXPECT_EQ(content.changeLog,
-              (std::vector<ChangeLogEntry>{{1, 0, 4}, {2, 1, 8}, {3, 2, 8}}));
+    EXPECT_EQ(content.changeLog, (std::vector<ChangeLogEntry>{{1, 0, 4}, {2, 1, 8}, {3, 2, 8}}));
 }
 
 TEST(PolicyTable, FieldErrors) {
@@ -153,7 +158,7 @@ TEST(PolicyTable, RewrittenRowsWalkAfterTheOthersOnceReloaded) {
 }
 
 class BoundTable : public ::testing::Test {
-protected:
+  protected:
     std::string Read(const std::filesystem::path& path) { return ReadWholeFile(path); }
     test::TempFolder folder_;
     std::filesystem::path file_ = folder_ / "quarn.xml";

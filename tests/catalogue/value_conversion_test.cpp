@@ -13,9 +13,9 @@ TEST(TextToInteger, Table) {
     const Row rows[] = {
         {"1", 1u},
         {"0", 0u},
-        {"  42", 42u},                // leading blanks
+        {"  42", 42u},  // leading blanks
         {"+7", 7u},
-        {"-1", 0xFFFFFFFFu},          // two's complement
+        {"-1", 0xFFFFFFFFu},  // two's complement
         {"2147483647", 0x7FFFFFFFu},
         {"-2147483648", 0x80000000u},
         {"67108863", 0x3FFFFFFu},
@@ -32,12 +32,12 @@ TEST(TextToInteger, Table) {
         {"", std::nullopt},
         {"   ", std::nullopt},
         {"abc", std::nullopt},
-        {"1 ", std::nullopt},          // nothing may follow
+        {"1 ", std::nullopt},  // nothing may follow
         {"1a", std::nullopt},
         {"0x", std::nullopt},
         {"$", std::nullopt},
         {"--1", std::nullopt},
-        {"\t1", std::nullopt},         // blanks only, not tabs
+        {"\t1", std::nullopt},  // blanks only, not tabs
         {"0xG", std::nullopt},
     };
     for (const Row& row : rows) {
@@ -56,18 +56,13 @@ TEST(HexToDecimalText, Table) {
         std::optional<std::string> decimal;
     };
     const Row rows[] = {
-        {"FFFFFFFF", "-1"},
-        {"ffffffff", "-1"},
-        {"0", "0"},
+        {"FFFFFFFF", "-1"},          {"ffffffff", "-1"},          {"0", "0"},
         {"0000000010", "16"},  // leading zeros
-        {"7FFFFFFF", "2147483647"},
-        {"80000000", "-2147483648"},
-        {"3FFFFFF", "67108863"},
-        {"100000000", std::nullopt},  // more than 32 bits
-        {"", std::nullopt},
-        {"0x10", std::nullopt},  // no prefix
-        {"-1", std::nullopt},    // no sign
-        {" 1", std::nullopt},    // no blanks
+        {"7FFFFFFF", "2147483647"},  {"80000000", "-2147483648"}, {"3FFFFFF", "67108863"},
+        {"100000000", std::nullopt},                          // more than 32 bits
+        {"", std::nullopt},          {"0x10", std::nullopt},  // no prefix
+        {"-1", std::nullopt},                                 // no sign
+        {" 1", std::nullopt},                                 // no blanks
         {"1G", std::nullopt},
     };
     for (const Row& row : rows) {
@@ -83,10 +78,10 @@ TEST(HexTextToBytes, Table) {
     };
     const Row rows[] = {
         {"110000004C", {0x11, 0x00, 0x00, 0x00, 0x4C}},
-        {"12G4", {0x12, 0x00}},       // stops at the first bad pair, rest 0
+        {"12G4", {0x12, 0x00}},  // stops at the first bad pair, rest 0
         {"G412", {0x00, 0x00}},
         {"abCD", {0xAB, 0xCD}},
-        {"123", {0x12}},              // a trailing odd character is ignored
+        {"123", {0x12}},  // a trailing odd character is ignored
         {" ", {}},
         {"", {}},
         {"1", {}},

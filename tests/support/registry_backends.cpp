@@ -17,7 +17,7 @@ namespace quarn::test {
 namespace {
 
 class MemoryUnderTest final : public RegistryUnderTest {
-public:
+  public:
     RegistryBackend& Backend() override { return registry_; }
     std::wstring LoadedSid() override {
         const std::wstring sid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
@@ -26,7 +26,7 @@ public:
     }
     bool RefusesKeysBelowHiveRoots() const override { return true; }
 
-private:
+  private:
     MemoryRegistry registry_;
 };
 

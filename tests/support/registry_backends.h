@@ -12,7 +12,7 @@
 namespace quarn::test {
 
 class RegistryUnderTest {
-public:
+  public:
     virtual ~RegistryUnderTest() = default;
     virtual RegistryBackend& Backend() = 0;
     // A user hive that is loaded below HKEY_USERS.

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <sddl.h>
+#include <windows.h>
 
 #include <stdexcept>
 
@@ -11,18 +11,20 @@ namespace quarn::test {
 namespace {
 
 class Win32UnderTest final : public RegistryUnderTest {
-public:
+  public:
     RegistryBackend& Backend() override { return registry_; }
     std::wstring LoadedSid() override { return CurrentUserSid(); }
     bool RefusesKeysBelowHiveRoots() const override { return !RunningUnderWine(); }
 
-private:
+  private:
     Win32Registry registry_;
 };
 
 }  // namespace
 
-std::unique_ptr<RegistryUnderTest> MakeWin32Registry() { return std::make_unique<Win32UnderTest>(); }
+std::unique_ptr<RegistryUnderTest> MakeWin32Registry() {
+    return std::make_unique<Win32UnderTest>();
+}
 
 std::wstring CurrentUserSid() {
     win32::unique_handle token;

@@ -8,7 +8,9 @@
 namespace quarn {
 namespace {
 
-std::string Contents(const std::filesystem::path& path) { return ReadWholeFile(path); }
+std::string Contents(const std::filesystem::path& path) {
+    return ReadWholeFile(path);
+}
 
 TEST(FileIo, ReplaceWritesNewAndReplacesExistingFiles) {
     test::TempFolder folder;

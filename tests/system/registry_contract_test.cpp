@@ -18,7 +18,7 @@ using test::MakeRegistry;
 using test::RegistryUnderTest;
 
 class RegistryContract : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     void SetUp() override {
         registry_ = MakeRegistry(GetParam());
         name_ = test::UniqueTestKeyName();
@@ -140,8 +140,8 @@ TEST_P(RegistryContract, NamesIgnoreCaseAndKeepTheirCase) {
     EXPECT_EQ(reader.ReadString(L"valuename"), L"two");
 
     KeyHandle key{};
-    ASSERT_EQ(Backend().OpenKey(Backend().Root(RegistryRoot::CurrentUser),
-                                base_.substr(1), kKeyRead, key),
+    ASSERT_EQ(Backend().OpenKey(Backend().Root(RegistryRoot::CurrentUser), base_.substr(1),
+                                kKeyRead, key),
               kErrorSuccess);
     const OwnedKey owner(Backend(), key);
     std::vector<std::wstring> names;
@@ -197,8 +197,7 @@ TEST_P(RegistryContract, ReadStringCases) {
     EXPECT_EQ(reader.ReadString(L"Embedded"), L"a");
     EXPECT_EQ(reader.ReadString(L"Expand"), L"%X%");
     EXPECT_EQ(reader.ReadString(L"Unterminated"), L"ok");
-    EXPECT_EQ(Message([&] { reader.ReadString(L"Number"); }),
-              "Ungültiger Datentyp für 'Number'");
+    EXPECT_EQ(Message([&] { reader.ReadString(L"Number"); }), "Ungültiger Datentyp für 'Number'");
 }
 
 TEST_P(RegistryContract, ReadAndWriteOnADeletedKeyRaise) {
@@ -303,8 +302,8 @@ TEST_P(RegistryContract, ThirtyTwoBitViewLandsInWow6432Node) {
     access.WriteString(L"QUARN-DIR", L"C:\\QUARN");
     access.CloseKey();
 
-    EXPECT_TRUE(Stored(RegistryRoot::LocalMachine, L"\\Software\\WOW6432Node\\" + name_,
-                       L"QUARN-DIR"));
+    EXPECT_TRUE(
+        Stored(RegistryRoot::LocalMachine, L"\\Software\\WOW6432Node\\" + name_, L"QUARN-DIR"));
     EXPECT_FALSE(Stored(RegistryRoot::LocalMachine, base_, L"QUARN-DIR"));
 
     auto reader = Access(RegistryRoot::LocalMachine, kKeyRead | kKeyWow64_32Key);

@@ -40,7 +40,7 @@ TEST(TextEncoding, GermanLettersAndTheEuroSign) {
 TEST(TextEncoding, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(*Utf8ToCp1252("\xEF\xBC\xAE\xEF\xBD\x8F"), "??");  // full-width No
     EXPECT_EQ(*Utf8ToCp1252("a\xF0\x9F\x98\x80z"), "a?z");       // outside the BMP
-    EXPECT_EQ(Utf16ToCp1252(L"\u65E5\xD83D\xDE00"), "??");      // one surrogate pair is one '?'
+    EXPECT_EQ(Utf16ToCp1252(L"\u65E5\xD83D\xDE00"), "??");       // one surrogate pair is one '?'
 }
 
 TEST(TextEncoding, InvalidUtf8IsRefusedWithItsOffset) {
@@ -49,12 +49,12 @@ TEST(TextEncoding, InvalidUtf8IsRefusedWithItsOffset) {
         std::size_t offset;
     };
     const Row rows[] = {
-        {"ab\xC3", 2},              // truncated sequence
-        {"\x80", 0},                // stray continuation byte
-        {"ok\xC0\xAF", 2},          // overlong slash
-        {"x\xED\xA0\x80", 1},       // encoded surrogate
-        {"\xF4\x90\x80\x80", 0},    // above U+10FFFF
-        {"abc\xC3\x28", 3},         // bad continuation
+        {"ab\xC3", 2},            // truncated sequence
+        {"\x80", 0},              // stray continuation byte
+        {"ok\xC0\xAF", 2},        // overlong slash
+        {"x\xED\xA0\x80", 1},     // encoded surrogate
+        {"\xF4\x90\x80\x80", 0},  // above U+10FFFF
+        {"abc\xC3\x28", 3},       // bad continuation
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.offset);
