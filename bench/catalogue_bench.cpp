@@ -97,41 +97,38 @@ void PugixmlParse(benchmark::State& state) {
 }
 BENCHMARK(PugixmlParse)->Apply(Sizes);
 
+// A catalogue of 371 rows of mixed kinds in both hives, all switched on.
+void FillMixedCatalogue(PolicyTable& table) {
+    static const char* const kinds[][2] = {{"REG_DWORD", "1"},
+                                           {"REG_SZ", "C:\\Windows\\system32\\logon.scr"},
+                                           {"REG_BINARY", "110000004C000000"},
+                                           {"DEL_SUBKEY", ""}};
+    table.CreateDataSet();
+    for (int i = 0; i < 371; ++i) {
+        const auto& kind = kinds[i % 4];
+        table.AppendRow({5000 + 10 * i,
+                         i % 8 == 0 ? "HKLM\\Software\\Policies\\Bench\\Key" + std::to_string(i % 3)
+                                    : "HKCU\\Software\\Bench\\Key" + std::to_string(i % 7),
+                         "Value" + std::to_string(i), kind[1], kind[0], "XP", "aktiviert", "Text"});
+    }
+    table.First();
+}
+
 // One row through the applier as a pass does it, over the in-memory
 // registry, with the 5 ms pause set to zero.
 void ApplyRow(benchmark::State& state) {
     MemoryRegistry registry;
     const std::wstring sid = L"S-1-5-21-1-2-3-1001";
     registry.LoadHive(sid);
-    PolicyTable table;
-    table.CreateDataSet();
-    const char* kinds[][2] = {{"REG_DWORD", "1"},
-                              {"REG_SZ", "C:\\Windows\\system32\\logon.scr"},
-                              {"REG_BINARY", "110000004C000000"},
-                              {"DEL_SUBKEY", ""}};
-    for (int i = 0; i < 371; ++i) {
-        const auto& kind = kinds[i % 4];
-        table.AppendRow(
-            {5000 + 10 * i,
-             i % 8 == 0 ? "HKLM\\Software\\Policies\\Microsoft\\Windows\\System"
-                        : "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
-             "Value" + std::to_string(i), kind[1], kind[0], "XP", "aktiviert", "Text"});
-    }
     const RowApplyContext context{registry, sid, std::chrono::milliseconds(0)};
-    table.First();
+    PolicyTable table;
+    FillMixedCatalogue(table);
     std::int64_t rows = 0;
     for (auto _ : state) {
         if (table.RecNo() == table.RecordCount()) {
             state.PauseTiming();
             table.Close();  // a fresh table, so the gate lets every row through again
-            table.CreateDataSet();
-            for (int i = 0; i < 371; ++i) {
-                const auto& kind = kinds[i % 4];
-                table.AppendRow(
-                    {5000 + 10 * i, "HKCU\\Software\\Bench\\Key" + std::to_string(i % 7),
-                     "Value" + std::to_string(i), kind[1], kind[0], "XP", "aktiviert", "Text"});
-            }
-            table.First();
+            FillMixedCatalogue(table);
             state.ResumeTiming();
         }
         table.Edit();
