@@ -1,0 +1,99 @@
+#pragma once
+
+// The life of the two catalogue tables and the pass that applies one of them
+// to the registry. The main window owns one PolicyCatalogues; what it needs
+// from the window (the "Lock Down" box, the progress bar, the menu, message
+// pumping, the file dialog, message boxes) comes through CatalogueWindow, so
+// the same code runs in the configurator and natively in tests.
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "policy_row_applier.h"
+#include "policy_table.h"
+#include "registry_backend.h"
+
+namespace quarn {
+
+class CatalogueWindow {
+  public:
+    virtual ~CatalogueWindow() = default;
+
+    // Whether the "Lock Down" box is checked.
+    virtual bool LockDownChecked() = 0;
+    virtual void SetMenuEnabled(bool enabled) = 0;
+    // Shows the progress bar in front of the other controls, or hides it.
+    virtual void SetProgressVisible(bool visible) = 0;
+    virtual void SetProgressRange(int minimum, int maximum) = 0;
+    virtual void SetProgressPosition(int position) = 0;
+    // Lets the window handle its pending messages.
+    virtual void ProcessMessages() = 0;
+    // The open dialog for a catalogue file (file name "*.xml", default
+    // extension "*.xml", filter "*.xml|xml"); a typed name of a missing file
+    // is accepted. Nothing when the dialog was cancelled.
+    virtual std::optional<std::filesystem::path> ChooseCatalogueFile() = 0;
+    // A modal message with an OK button; text in UTF-8.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// The lock catalogue file, always beside the configurator's executable.
+inline constexpr char kLockCatalogueFileName[] = "quarn.xml";
+inline constexpr char kErrorLoadingFile[] = "Error loading file.";
+
+// Whether a table's columns are the catalogue's, by name and position.
+bool HasCatalogueLayout(const std::vector<FieldDef>& fields);
+
+class PolicyCatalogues {
+  public:
+    // sid is the text the row applier reads as the locked-down account's SID
+    // at each pass (the process's LockedAccountSid in the configurator).
+    PolicyCatalogues(std::filesystem::path programFolder, CatalogueWindow& window,
+                     RegistryBackend& registry = DefaultRegistry(),
+                     const std::wstring& sid = LockedAccountSid,
+                     std::chrono::milliseconds pause = kRowPause);
+    // Closes both tables; a bound, changed lock table writes its file.
+    ~PolicyCatalogues();
+    PolicyCatalogues(const PolicyCatalogues&) = delete;
+    PolicyCatalogues& operator=(const PolicyCatalogues&) = delete;
+
+    PolicyTable CDSLOCK;
+    PolicyTable CDSUNLOCK;
+
+    std::filesystem::path LockCatalogueFile() const;
+
+    // The pass: walks CDSLOCK when "Lock Down" is checked, else CDSUNLOCK,
+    // applying each row once. While a pass runs, another is refused (the
+    // window keeps handling messages, so a second click could arrive):
+    // returns false then.
+    bool WriteAllClick();
+    bool PassRunning() const { return passRunning_; }
+
+    // First start: writes the built-in lock rows to quarn.xml when the file
+    // is missing, and binds CDSLOCK to it.
+    void EnsureLockCatalogueFile();
+    // Loads CDSLOCK from quarn.xml when the file exists (closing it first,
+    // which writes a bound, changed table back). Refused during a pass.
+    void ReloadLockCatalogue();
+    // "Open *.xml File": a chosen catalogue becomes the lock table and
+    // quarn.xml. A cancelled dialog does nothing; a file that cannot be read
+    // as a catalogue, or a failed save, leaves table, binding and quarn.xml as
+    // they were and shows "Error loading file.". The chosen file is only read.
+    void ImportLockCatalogue();
+
+    // Closes both tables now (the window's close); errors reach the caller.
+    void CloseTables();
+
+  private:
+    void Walk(PolicyTable& table);
+
+    std::filesystem::path programFolder_;
+    CatalogueWindow& window_;
+    RegistryBackend& registry_;
+    const std::wstring& sid_;
+    std::chrono::milliseconds pause_;
+    bool passRunning_ = false;
+};
+
+}  // namespace quarn

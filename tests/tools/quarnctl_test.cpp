@@ -1,0 +1,226 @@
+// quarnctl run in-process: what each command prints, its exit status, and
+// that input files are only ever read.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "builtin_catalogues.h"
+#include "file_io.h"
+#include "quarnctl.h"
+#include "temp_folder.h"
+
+namespace quarn {
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class Quarnctl : public ::testing::Test {
+  protected:
+    Result Run(std::vector<std::string> args) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = RunQuarnctl(args, out, err);
+        return {status, out.str(), err.str()};
+    }
+
+    std::string File(const char* name) const { return (folder_ / name).string(); }
+
+    std::string Write(const char* name, const std::string& bytes) {
+        ReplaceFileContents(folder_ / name, bytes);
+        return File(name);
+    }
+
+    // A catalogue file of the given rows (INDEX, SUBTREE, SUBKEY, KEYVALUE,
+    // DATATYPE, STATUS).
+    std::string Catalogue(const char* name, const std::vector<PolicyRecord>& records) {
+        PolicyTable table;
+        table.CreateDataSet();
+        for (const PolicyRecord& record : records) {
+            table.AppendRow(record);
+        }
+        return Write(name, table.SaveToBytes());
+    }
+
+    static PolicyRecord Row(int index, std::string subtree, std::string subkey,
+                            std::string keyValue, std::string dataType,
+                            std::string status = "aktiviert") {
+        return {index, subtree, subkey, keyValue, dataType, "XP", status, "Text"};
+    }
+
+    static std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream stream(text);
+        for (std::string line; std::getline(stream, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    test::TempFolder folder_;
+};
+
+TEST_F(Quarnctl, VersionHelpAndUsageErrors) {
+    EXPECT_EQ(Run({"--version"}).out, "quarnctl 2539162\n");
+    const Result help = Run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("quarnctl check FILE"), std::string::npos);
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"export", "both", "x.xml"}, {"show"}, {"diff", "a.xml"}}) {
+        const Result result = Run(args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(result.out.empty());
+        EXPECT_NE(result.err.find("Usage:"), std::string::npos);
+    }
+}
+
+TEST_F(Quarnctl, ExportWritesTheBuiltInCataloguesAndReplacesOnlyWhenAsked) {
+    for (const char* which : {"lock", "unlock"}) {
+        SCOPED_TRACE(which);
+        const std::string file = File("export.xml");
+        std::filesystem::remove(file);
+        EXPECT_EQ(Run({"export", which, file}).status, 0);
+        const std::string expected = std::string(which) == "lock"
+                                         ? BuiltInLockCatalogue().SaveToBytes()
+                                         : BuiltInUnlockCatalogue().SaveToBytes();
+        EXPECT_EQ(ReadWholeFile(file), expected);
+    }
+    const std::string existing = Write("quarn.xml", "the administrator's catalogue");
+    const Result refused = Run({"export", "lock", existing});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--force"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(existing), "the administrator's catalogue");
+    EXPECT_EQ(Run({"export", "lock", existing, "--force"}).status, 0);
+    EXPECT_EQ(ReadWholeFile(existing), BuiltInLockCatalogue().SaveToBytes());
+}
+
+TEST_F(Quarnctl, ShowListsTheRowsInWalkOrderAsUtf8) {
+    const std::string file = Catalogue(
+        "show.xml", {Row(20, "HKCU\\Software\\B", "Name",
+                         "Gr\xFC\xDF"
+                         "e",
+                         "REG_SZ"),
+                     Row(10, "HKLM\\Software\\A", "Value", "1", "REG_DWORD", "deaktiviert")});
+    const Result result = Run({"show", file});
+    EXPECT_EQ(result.status, 0);
+    const auto lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("INDEX  STATUS", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("20     aktiviert", 0), 0u);  // walk order, not INDEX order
+    EXPECT_NE(lines[1].find("Gr\xC3\xBC\xC3\x9F"
+                            "e"),
+              std::string::npos);
+    EXPECT_EQ(lines[2].rfind("10     deaktiviert", 0), 0u);
+    EXPECT_EQ(lines[3], "2 rows");
+}
+
+TEST_F(Quarnctl, CheckFindsRowsThatCannotBeAppliedAsMeant) {
+    const std::string file = Catalogue(
+        "broken.xml", {
+                          Row(10, "HKCU\\Software\\Fine", "A", "1", "REG_DWORD"),
+                          Row(20, "HKEY_CURRENT_USER\\Software\\X", "A", "1", "REG_DWORD"),
+                          Row(30, "HKCU\\Software\\X", "A", "1", "REG_EXPAND_SZ"),
+                          Row(40, "HKCU\\Software\\X", "B", "abc", "REG_DWORD"),
+                          Row(50, "HKCU\\Software\\X", "C", "0x10", "REG_DWHEX"),
+                          Row(60, "HKCU\\Software\\X", "D", "12G4", "REG_BINARY"),
+                          Row(70, "HKLM\\CurrentControlSet\\Services", "E", "0", "REG_DWORD"),
+                          Row(80, "HKCU\\Software\\fine\\", "a", "0", "REG_DWORD"),
+                          Row(90, "HKCU\\Software\\\\Y", "F", "0", "REG_DWORD"),
+                          Row(100, "HKCU\\Software\\Off", "G", "", "REG_DWORD", "deaktiviert"),
+                          Row(110, "HKCU\\Software\\X", "H", "1", "REG_DWORD", "Aktiviert"),
+                      });
+    const std::string before = ReadWholeFile(file);
+    const Result result = Run({"check", file});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(
+        Lines(result.out),
+        (std::vector<std::string>{
+            "20: unknown hive tag \"HKEY_CURRENT_USER\" (HKCU or HKLM, in capitals)",
+            "30: unknown DATATYPE \"REG_EXPAND_SZ\": the key is created and nothing else is "
+            "written",
+            "40: KEYVALUE \"abc\" is not a 32-bit integer (decimal, or hexadecimal after $ or "
+            "0x)",
+            "50: KEYVALUE \"0x10\" is not up to eight hexadecimal digits without prefix",
+            "60: KEYVALUE has the pair \"G4\" at character 3, which is not hexadecimal: it and "
+            "all bytes after it are written as 0",
+            "70: the key path cannot exist: HKEY_LOCAL_MACHINE holds only HARDWARE, SAM, "
+            "SECURITY, SOFTWARE and SYSTEM, not \"CurrentControlSet\"",
+            "80: names the same key and value as row 10",
+            "90: the key path has an empty part (two backslashes)",
+            "8 findings",
+        }));
+    EXPECT_EQ(ReadWholeFile(file), before);
+
+    // With --all the switched-off rows and an unknown STATUS are looked at too.
+    const Result all = Run({"check", file, "--all"});
+    EXPECT_NE(all.out.find("100: KEYVALUE \"\" is not a 32-bit integer (decimal, or hexadecimal "
+                           "after $ or 0x) (switched off)"),
+              std::string::npos);
+    EXPECT_NE(all.out.find("110: STATUS \"Aktiviert\" is neither"), std::string::npos);
+}
+
+TEST_F(Quarnctl, CheckOnTheBuiltInCatalogues) {
+    const std::string lock = File("lock.xml");
+    Run({"export", "lock", lock});
+    EXPECT_EQ(Run({"check", lock}).out, "No findings in 371 rows.\n");
+    // The rows switched off in the catalogue include some that could not work.
+    const Result all = Run({"check", lock, "--all"});
+    EXPECT_EQ(all.status, 1);
+    for (const char* expected : {"5050: KEYVALUE \"\"", "5130: the key path cannot exist",
+                                 "5150: the key path cannot exist"}) {
+        EXPECT_NE(all.out.find(expected), std::string::npos) << expected;
+    }
+}
+
+TEST_F(Quarnctl, CheckReportsADifferentLayoutAndUnreadableFiles) {
+    const std::string other =
+        Write("other.xml",
+              R"(<DATAPACKET><METADATA><FIELDS><FIELD attrname="SUBKEY" fieldtype="string"/>)"
+              R"(<FIELD attrname="SUBTREE" fieldtype="string"/></FIELDS></METADATA><ROWDATA>)"
+              R"(</ROWDATA></DATAPACKET>)");
+    const Result layout = Run({"check", other});
+    EXPECT_EQ(layout.status, 1);
+    EXPECT_EQ(layout.out.rfind("layout: the columns are SUBKEY, SUBTREE;", 0), 0u);
+
+    const std::string broken = Write("broken.xml", "<DATAPACKET><METADATA><FIELDS/></PARAMS>");
+    const Result unreadable = Run({"check", broken});
+    EXPECT_EQ(unreadable.status, 2);
+    EXPECT_EQ(unreadable.err, "quarnctl: " + broken + ": Mismatch in datapacket. (at byte 31)\n");
+    EXPECT_EQ(Run({"show", File("absent.xml")}).status, 2);
+}
+
+TEST_F(Quarnctl, DiffByIndexColumnByColumn) {
+    const std::string a = Catalogue("a.xml", {Row(10, "HKCU\\Software\\X", "A", "1", "REG_DWORD"),
+                                              Row(20, "HKCU\\Software\\X", "B", "1", "REG_DWORD"),
+                                              Row(30, "HKCU\\Software\\X", "C", "1", "REG_DWORD")});
+    const std::string b =
+        Catalogue("b.xml", {Row(10, "HKCU\\Software\\X", "A", "0", "REG_DWORD", "deaktiviert"),
+                            Row(30, "HKCU\\Software\\X", "C", "1", "REG_DWORD"),
+                            Row(40, "HKCU\\Software\\X", "D", "1", "REG_DWORD")});
+    const Result result = Run({"diff", a, b});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{
+                                     "~ 10 KEYVALUE: \"1\" -> \"0\"",
+                                     "~ 10 STATUS: \"aktiviert\" -> \"deaktiviert\"",
+                                     "- 20 only in " + a,
+                                     "+ 40 only in " + b,
+                                 }));
+    EXPECT_EQ(Run({"diff", a, a}).out, "No differences.\n");
+
+    const std::string lock = File("lock.xml");
+    const std::string unlock = File("unlock.xml");
+    Run({"export", "lock", lock});
+    Run({"export", "unlock", unlock});
+    const auto lines = Lines(Run({"diff", lock, unlock}).out);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.rfind("~ ", 0) == 0; }),
+              153);
+    EXPECT_EQ(lines.back(), "the rows they share are applied in another order");
+}
+
+}  // namespace
+}  // namespace quarn
