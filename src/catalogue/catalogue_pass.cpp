@@ -3,18 +3,10 @@
 #include "builtin_catalogues.h"
 #include "datapacket.h"
 #include "file_io.h"
+#include "text_case.h"
 
 namespace quarn {
 namespace {
-
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
 
 // Undoes the pass's hold on the window however the walk ends.
 class PassScope {
@@ -45,7 +37,7 @@ bool HasCatalogueLayout(const std::vector<FieldDef>& fields) {
         return false;
     }
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
-        if (!SameNameNoCase(fields[i].name, catalogue[i].name)) {
+        if (!EqualsIgnoringCaseAZ(fields[i].name, catalogue[i].name)) {
             return false;
         }
     }

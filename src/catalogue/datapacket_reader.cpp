@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "datapacket.h"
+#include "text_case.h"
 #include "text_encoding.h"
 
 namespace quarn {
@@ -20,22 +21,6 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 bool IsSpace(char c) {
     return c >= 1 && c <= 32;
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
-}
-
-std::string LowerAsciiCopy(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
-    return lower;
 }
 
 // Whether the text can stand as an attribute name of a ROW element.
@@ -142,7 +127,7 @@ class DatapacketReader {
         const std::size_t start = pos_;
         SkipPast("?>", start);
         const std::string_view declaration = in_.substr(start, pos_ - start);
-        const std::string lower = LowerAsciiCopy(declaration);
+        const std::string lower = LowerAZ(declaration);
         const std::size_t name = lower.find("encoding");
         if (name == std::string::npos) {
             return;
@@ -385,13 +370,13 @@ class DatapacketReader {
         const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
             const std::string_view name = attribute.name;
             DecodeInto(value, attribute.value, attribute.valueOffset);
-            if (EqualsNoCase(name, "attrname")) {
+            if (EqualsIgnoringCaseAZ(name, "attrname")) {
                 field.name = value, named = true;
-            } else if (EqualsNoCase(name, "fieldtype")) {
+            } else if (EqualsIgnoringCaseAZ(name, "fieldtype")) {
                 field.fieldType = value, typed = true;
-            } else if (EqualsNoCase(name, "SUBTYPE")) {
+            } else if (EqualsIgnoringCaseAZ(name, "SUBTYPE")) {
                 field.subType = value;
-            } else if (EqualsNoCase(name, "WIDTH")) {
+            } else if (EqualsIgnoringCaseAZ(name, "WIDTH")) {
                 field.width = value;
             } else {
                 field.extra.push_back({DecodeName(name, attribute.nameOffset), value});
@@ -408,7 +393,7 @@ class DatapacketReader {
                      "\"), which is not supported.",
                  start);
         }
-        const std::string key = LowerAsciiCopy(field.name);
+        const std::string key = LowerAZ(field.name);
         if (!columnByName_.emplace(key, static_cast<std::uint32_t>(content_.fields.size()))
                  .second) {
             Fail("The datapacket names the field \"" + Cp1252ToUtf8(field.name) + "\" twice.",
@@ -431,7 +416,7 @@ class DatapacketReader {
         std::string value;
         const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
             DecodeInto(value, attribute.value, attribute.valueOffset);
-            if (!EqualsNoCase(attribute.name, "CHANGE_LOG")) {
+            if (!EqualsIgnoringCaseAZ(attribute.name, "CHANGE_LOG")) {
                 content_.params.push_back(
                     {DecodeName(attribute.name, attribute.nameOffset), value});
                 return;
@@ -464,11 +449,11 @@ class DatapacketReader {
     std::uint32_t ColumnOf(std::string_view name, std::size_t offset) {
         // Rows usually list their columns in order: try the next one first.
         if (nextColumnHint_ < content_.fields.size() &&
-            EqualsNoCase(name, content_.fields[nextColumnHint_].name)) {
+            EqualsIgnoringCaseAZ(name, content_.fields[nextColumnHint_].name)) {
             return nextColumnHint_++;
         }
-        std::string key = utf8_ && !IsAscii(name) ? DecodeName(name, offset) : std::string(name);
-        std::transform(key.begin(), key.end(), key.begin(), LowerAscii);
+        const std::string key =
+            LowerAZ(utf8_ && !IsAscii(name) ? DecodeName(name, offset) : std::string(name));
         const auto it = columnByName_.find(key);
         if (it == columnByName_.end()) {
             return kNone;
@@ -497,7 +482,7 @@ class DatapacketReader {
         StoredVersion version;
         nextColumnHint_ = 0;
         const bool empty = ReadAttributes([&](const RawAttribute& attribute) {
-            if (EqualsNoCase(attribute.name, "RowState")) {
+            if (EqualsIgnoringCaseAZ(attribute.name, "RowState")) {
                 const auto numbers = ParseNumberList(attribute.value);
                 if (!numbers || numbers->size() != 1 || numbers->front() > 255) {
                     Fail("The datapacket has an invalid RowState.", attribute.valueOffset);
@@ -585,9 +570,9 @@ class DatapacketReader {
     // others byte by byte in the code page; null sorts first; ties keep file
     // order. Numbers naming no column are passed over.
     void ApplyDefaultOrder() {
-        const auto param =
-            std::find_if(content_.params.begin(), content_.params.end(),
-                         [](const Attribute& a) { return EqualsNoCase(a.name, "DEFAULT_ORDER"); });
+        const auto param = std::find_if(
+            content_.params.begin(), content_.params.end(),
+            [](const Attribute& a) { return EqualsIgnoringCaseAZ(a.name, "DEFAULT_ORDER"); });
         if (param == content_.params.end()) {
             return;
         }
@@ -628,8 +613,8 @@ class DatapacketReader {
                 const double dy = std::strtod(y->c_str(), nullptr);
                 order = (dx > dy) - (dx < dy);
             } else if (key.ignoreCase) {
-                const std::string lx = LowerAsciiCopy(*x);
-                const std::string ly = LowerAsciiCopy(*y);
+                const std::string lx = LowerAZ(*x);
+                const std::string ly = LowerAZ(*y);
                 order = lx.compare(ly);
             } else {
                 order = x->compare(*y);

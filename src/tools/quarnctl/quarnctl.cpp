@@ -10,11 +10,20 @@
 #include "catalogue_pass.h"
 #include "file_io.h"
 #include "release.h"
+#include "text_case.h"
 #include "text_encoding.h"
 #include "value_conversion.h"
 
 namespace quarn {
 namespace {
+
+// Names compared as the registry and the catalogue compare them.
+std::string UpperAZ(std::string_view text) {
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+    return upper;
+}
 
 constexpr int kClean = 0;
 constexpr int kFindings = 1;
@@ -91,16 +100,6 @@ std::size_t DisplayWidth(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
-}
-
-char Fold(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
-std::string Folded(std::string_view text) {
-    std::string folded(text);
-    std::transform(folded.begin(), folded.end(), folded.begin(), Fold);
-    return folded;
 }
 
 // --- export -----------------------------------------------------------------
@@ -185,7 +184,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
 // The keys a Windows machine hive holds; no other key can be made below it.
 bool IsMachineKey(std::string_view name) {
     static const std::set<std::string> keys = {"HARDWARE", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"};
-    return keys.count(Folded(name)) != 0;
+    return keys.count(UpperAZ(name)) != 0;
 }
 
 std::vector<std::string> KeyPathProblems(const std::string& tag, std::string_view path) {
@@ -284,8 +283,8 @@ std::string Target(const Row& row) {
     }
     const std::string dataType = Cell(row, kColumnDataType);
     const bool wholeKey = dataType == "DEL_SUBTREE" || dataType == "ADD_SUBTREE";
-    return Folded(subtree) +
-           (wholeKey ? std::string("\n(key)") : "\n" + Folded(Cell(row, kColumnSubkey)));
+    return UpperAZ(subtree) +
+           (wholeKey ? std::string("\n(key)") : "\n" + UpperAZ(Cell(row, kColumnSubkey)));
 }
 
 int Check(const std::vector<std::string>& args, std::ostream& out) {
@@ -357,7 +356,7 @@ int Diff(const std::vector<std::string>& args, std::ostream& out) {
     std::vector<std::pair<std::string, std::pair<std::size_t, std::size_t>>> shared;
     for (std::size_t i = 0; i < a.Fields().size(); ++i) {
         const auto it = std::find_if(b.Fields().begin(), b.Fields().end(), [&](const FieldDef& f) {
-            return Folded(f.name) == Folded(a.Fields()[i].name);
+            return UpperAZ(f.name) == UpperAZ(a.Fields()[i].name);
         });
         if (it == b.Fields().end()) {
             report("column " + Quoted(a.Fields()[i].name) + " only in " + args[0]);
@@ -370,14 +369,15 @@ int Diff(const std::vector<std::string>& args, std::ostream& out) {
         }
     }
     for (const FieldDef& field : b.Fields()) {
-        if (std::none_of(a.Fields().begin(), a.Fields().end(),
-                         [&](const FieldDef& f) { return Folded(f.name) == Folded(field.name); })) {
+        if (std::none_of(a.Fields().begin(), a.Fields().end(), [&](const FieldDef& f) {
+                return UpperAZ(f.name) == UpperAZ(field.name);
+            })) {
             report("column " + Quoted(field.name) + " only in " + args[1]);
         }
     }
     const auto indexColumn = [](const PolicyTable& table) -> std::optional<std::size_t> {
         for (std::size_t i = 0; i < table.Fields().size(); ++i) {
-            if (Folded(table.Fields()[i].name) == "INDEX") {
+            if (UpperAZ(table.Fields()[i].name) == "INDEX") {
                 return i;
             }
         }
