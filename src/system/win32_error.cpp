@@ -1,6 +1,9 @@
 #include "win32_error.h"
 
+#include <cstdio>
+
 #include "text_encoding.h"
+#include "win32_com.h"
 #include "win32_handle.h"
 
 namespace quarn::win32 {
@@ -23,6 +26,14 @@ std::wstring SystemMessage(DWORD code) {
 
 std::string SystemMessageUtf8(DWORD code) {
     return Utf16ToUtf8(SystemMessage(code));
+}
+
+void CheckHresult(HRESULT result, const char* call) {
+    if (FAILED(result)) {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+        throw Error(std::string(call) + " failed (" + code + ")");
+    }
 }
 
 }  // namespace quarn::win32

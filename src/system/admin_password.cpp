@@ -1,0 +1,78 @@
+#include "admin_password.h"
+
+#include <vector>
+
+#include "md5.h"
+#include "registry_access.h"
+#include "settings.h"
+
+namespace quarn {
+namespace {
+
+std::vector<std::uint8_t> Utf16LeBytes(std::wstring_view text) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size() * 2);
+    for (const wchar_t unit : text) {
+        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>((unit >> 8) & 0xFF));
+    }
+    return bytes;
+}
+
+std::wstring Widen(const std::string& ascii) {
+    return {ascii.begin(), ascii.end()};
+}
+
+}  // namespace
+
+std::wstring PasswordDigest(std::wstring_view password) {
+    return Widen(Md5Hex(Utf16LeBytes(password)));
+}
+
+std::wstring LegacyPasswordDigest(std::wstring_view password) {
+    const std::vector<std::uint8_t> all = Utf16LeBytes(password);
+    std::vector<std::uint8_t> taken(password.size());
+    for (std::size_t j = 0; j < taken.size(); ++j) {
+        taken[j] = all[j + 64 * (j / 64)];
+    }
+    return Widen(Md5Hex(taken));
+}
+
+void CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
+    for (;;) {
+        std::wstring first;
+        std::wstring second;
+        prompts.InputQueryMasked(L"Input Password", L"input", first, true);
+        prompts.InputQueryMasked(L"Repeat Password", L"repeat", second, true);
+        if (first.size() < kMinimumPasswordLength) {
+            prompts.ShowMessage(kPasswordTooShort);
+            return;
+        }
+        if (first == second) {
+            WritePasswordDigest(PasswordDigest(first), registry);
+            return;
+        }
+    }
+}
+
+bool CheckAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::wstring entry;
+        prompts.InputQueryMasked(L"Input Password", L"Password: ", entry, true);
+        const std::wstring stored = ReadPasswordDigest(registry);
+        if (PasswordDigest(entry) == stored) {
+            return true;
+        }
+        if (!stored.empty() && LegacyPasswordDigest(entry) == stored) {
+            try {
+                WritePasswordDigest(PasswordDigest(entry), registry);
+            } catch (const RegistryError&) {
+                // The station keeps the earlier form until a later start can store the new one.
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace quarn
