@@ -1,0 +1,53 @@
+#include <windows.h>
+// After windows.h, which they need.
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "application.h"
+#include "form_dialogs.h"
+#include "win32_prompts.h"
+
+namespace quarn {
+
+bool Win32FormDialogs::InputQueryMasked(const std::wstring& caption, const std::wstring& prompt,
+                                        std::wstring& value, bool masked) {
+    return quarn::InputQueryMasked(owner_, caption, prompt, value, masked);
+}
+
+void Win32FormDialogs::ShowMessage(const std::wstring& text) {
+    ::MessageBoxW(owner_, text.c_str(), Application::Instance().Title().c_str(),
+                  MB_OK | MB_TASKMODAL);
+}
+
+void Win32FormDialogs::ShowError(const std::wstring& text) {
+    ::MessageBoxW(owner_, text.c_str(), Application::Instance().Title().c_str(),
+                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+std::optional<std::wstring> Win32FormDialogs::ChooseFile(const FileDialogRequest& request) {
+    std::vector<wchar_t> file(32768, L'\0');
+    request.fileName.copy(file.data(), file.size() - 1);
+    std::wstring filter = request.filterName + L'\0' + request.filterPattern + L'\0' + L'\0';
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = request.defaultExtension.c_str();
+    dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    if (!::GetOpenFileNameW(&dialog)) {
+        return std::nullopt;
+    }
+    return std::wstring(file.data());
+}
+
+bool Win32FormDialogs::OpenWithShell(const std::wstring& file) {
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(owner_, L"open", file.c_str(), nullptr,
+                                                     nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+}  // namespace quarn

@@ -1,0 +1,62 @@
+#include "logon_shell.h"
+
+#include "registry_access.h"
+#include "settings.h"
+
+namespace quarn {
+
+void WriteAutoLogon(bool on, const std::wstring& user, const std::wstring& password,
+                    RegistryBackend& registry) {
+    try {
+        RegistryAccess access(kKeyAllAccess, registry);
+        access.SetRootKey(RegistryRoot::LocalMachine);
+        access.OpenKey(kWinlogonKey, true);
+        access.WriteString(L"AutoAdminLogon", on ? L"1" : L"0");
+        access.WriteString(L"DefaultUserName", on ? user : L"");
+        access.WriteString(L"DefaultPassword", on ? password : L"");
+    } catch (const RegistryError&) {
+        // Automatic logon stays as it was; the switch reports nothing.
+    }
+}
+
+bool ReadAutoLogonOn(RegistryBackend& registry) {
+    RegistryAccess access(kKeyRead, registry);
+    access.SetRootKey(RegistryRoot::LocalMachine);
+    if (!access.OpenKey(kWinlogonKey, false)) {
+        return false;
+    }
+    return access.ReadString(L"AutoAdminLogon") == L"1";
+}
+
+void WriteAccountShell(const std::wstring& sid, const std::wstring& shell,
+                       RegistryBackend& registry) {
+    RegistryAccess access(kKeyAllAccess, registry);
+    access.SetRootKey(RegistryRoot::Users);
+    access.OpenKey(L"\\" + sid + kWinlogonKey, false);
+    access.WriteString(L"Shell", shell);
+}
+
+std::wstring ReadAccountShell(const std::wstring& sid, RegistryBackend& registry) {
+    RegistryAccess access(kKeyRead, registry);
+    access.SetRootKey(RegistryRoot::Users);
+    if (!access.OpenKey(L"\\" + sid + kWinlogonKey, false)) {
+        return {};
+    }
+    return access.ReadString(L"Shell");
+}
+
+void WriteCompleteLockDown(bool on, RegistryBackend& registry) {
+    RegistryAccess access(kKeyAllAccess | kSettingsView, registry);
+    access.SetRootKey(RegistryRoot::LocalMachine);
+    access.OpenKey(kSettingsKey, false);
+    access.WriteString(L"CompleteLockDown", on ? L"true" : L"false");
+}
+
+std::wstring ErrorReportText(const std::wstring& message) {
+    if (!message.empty() && message.back() > L'.') {
+        return message + L".";
+    }
+    return message;
+}
+
+}  // namespace quarn

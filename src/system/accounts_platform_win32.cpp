@@ -1,0 +1,49 @@
+// The account database calls of the product.
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <lm.h>
+
+#include "accounts_platform.h"
+#include "win32_handle.h"
+
+namespace quarn {
+
+DWORD ChangeLocalGroupMember(const std::wstring& group, const std::wstring& member, bool add) {
+    LOCALGROUP_MEMBERS_INFO_3 entry{};
+    entry.lgrmi3_domainandname = const_cast<wchar_t*>(member.c_str());
+    auto* data = reinterpret_cast<LPBYTE>(&entry);
+    return add ? ::NetLocalGroupAddMembers(nullptr, group.c_str(), 3, data, 1)
+               : ::NetLocalGroupDelMembers(nullptr, group.c_str(), 3, data, 1);
+}
+
+bool SetAccountPassword(const std::wstring& server, const std::wstring& account,
+                        const std::wstring& password) {
+    // The whole password, up to the platform's limit, so that a later logon
+    // with that same text succeeds.
+    std::wstring whole = password.substr(0, PWLEN);
+    USER_INFO_1003 info{};
+    info.usri1003_password = whole.data();
+    return ::NetUserSetInfo(server.empty() ? nullptr : server.c_str(), account.c_str(), 1003,
+                            reinterpret_cast<LPBYTE>(&info), nullptr) == NERR_Success;
+}
+
+bool RunAsAccount(const std::wstring& account, const std::wstring& domain,
+                  const std::wstring& password, const std::wstring& application,
+                  const std::wstring& commandLine, DWORD creationFlags, void* environment) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring command = commandLine;
+    if (!::CreateProcessWithLogonW(
+            account.c_str(), domain.c_str(), password.c_str(), LOGON_WITH_PROFILE,
+            application.c_str(), command.empty() ? nullptr : command.data(),
+            creationFlags | CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &process)) {
+        return false;
+    }
+    const win32::unique_handle thread(process.hThread);
+    const win32::unique_handle child(process.hProcess);
+    return true;
+}
+
+}  // namespace quarn

@@ -1,0 +1,191 @@
+#include "accounts.h"
+
+// After windows.h, which they need.
+#include <lm.h>
+#include <sddl.h>
+
+#include "accounts_platform.h"
+#include "error.h"
+#include "settings.h"
+#include "text_encoding.h"
+#include "win32_error.h"
+#include "win32_handle.h"
+
+namespace quarn {
+namespace {
+
+// A buffer the network management functions allocated.
+class NetBuffer {
+  public:
+    using FreeFunction = NET_API_STATUS(WINAPI*)(LPVOID);
+    explicit NetBuffer(FreeFunction release = ::NetApiBufferFree) : release_(release) {}
+    NetBuffer(const NetBuffer&) = delete;
+    NetBuffer& operator=(const NetBuffer&) = delete;
+    ~NetBuffer() { Free(); }
+    LPBYTE* put() { return &buffer_; }
+    LPBYTE get() const { return buffer_; }
+    NET_API_STATUS Free() {
+        const NET_API_STATUS status = buffer_ != nullptr ? release_(buffer_) : NERR_Success;
+        buffer_ = nullptr;
+        return status;
+    }
+
+  private:
+    FreeFunction release_;
+    LPBYTE buffer_ = nullptr;
+};
+
+// The SID S-1-5-32-544, freed with its owner.
+class AdministratorsSid {
+  public:
+    AdministratorsSid() {
+        SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+        if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                        DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid_)) {
+            sid_ = nullptr;
+        }
+    }
+    AdministratorsSid(const AdministratorsSid&) = delete;
+    AdministratorsSid& operator=(const AdministratorsSid&) = delete;
+    ~AdministratorsSid() {
+        if (sid_ != nullptr) {
+            ::FreeSid(sid_);
+        }
+    }
+    PSID get() const { return sid_; }
+
+  private:
+    PSID sid_ = nullptr;
+};
+
+void ChangeAdministrators(bool add) {
+    ChangeLocalGroupMember(GetAdministratorsGroupName(), LockedAccountMemberName(), add);
+}
+
+}  // namespace
+
+AccountLookup GetAccountSid(const std::wstring& systemName, const std::wstring& accountName) {
+    const wchar_t* system = systemName.empty() ? nullptr : systemName.c_str();
+    ::SetLastError(0);
+    DWORD sidSize = 0;
+    DWORD domainLength = 0;
+    SID_NAME_USE use{};
+    if (::LookupAccountNameW(system, accountName.c_str(), nullptr, &sidSize, nullptr, &domainLength,
+                             &use) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return {::GetLastError(), std::nullopt};
+    }
+    std::vector<std::uint8_t> sid(sidSize);
+    std::wstring domain(domainLength + 1, L'\0');
+    if (!::LookupAccountNameW(system, accountName.c_str(), sid.data(), &sidSize, domain.data(),
+                              &domainLength, &use)) {
+        return {0, std::nullopt};
+    }
+    return {0, std::move(sid)};
+}
+
+std::wstring SidToText(const std::vector<std::uint8_t>& sid) {
+    wchar_t* text = nullptr;
+    if (sid.empty() || !::ConvertSidToStringSidW(const_cast<std::uint8_t*>(sid.data()), &text)) {
+        return {};
+    }
+    const win32::unique_hlocal owner(text);
+    return text;
+}
+
+std::wstring GetAdministratorsGroupName() {
+    const AdministratorsSid sid;
+    if (sid.get() == nullptr) {
+        return {};
+    }
+    DWORD nameLength = 0;
+    DWORD domainLength = 0;
+    SID_NAME_USE use{};
+    if (::LookupAccountSidW(nullptr, sid.get(), nullptr, &nameLength, nullptr, &domainLength,
+                            &use) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        return {};
+    }
+    std::wstring name(nameLength, L'\0');
+    std::wstring domain(domainLength, L'\0');
+    if (!::LookupAccountSidW(nullptr, sid.get(), name.data(), &nameLength, domain.data(),
+                             &domainLength, &use)) {
+        return {};
+    }
+    name.resize(nameLength);
+    return name;
+}
+
+std::wstring GetLogonDomain() {
+    NetBuffer buffer;
+    if (::NetWkstaUserGetInfo(nullptr, 1, buffer.put()) != NERR_Success ||
+        buffer.get() == nullptr) {
+        return {};
+    }
+    const auto* info = reinterpret_cast<const WKSTA_USER_INFO_1*>(buffer.get());
+    return info->wkui1_logon_domain != nullptr ? info->wkui1_logon_domain : L"";
+}
+
+std::wstring LockedAccountMemberName() {
+    return GetLogonDomain() + L"\\" + ReadAccountName();
+}
+
+void AddAccountToAdministrators() {
+    ChangeAdministrators(true);
+}
+
+void RemoveAccountFromAdministrators() {
+    ChangeAdministrators(false);
+}
+
+void RaiseNetError(DWORD code) {
+    switch (code) {
+        case 0:
+            return;
+        case ERROR_ACCESS_DENIED:
+            throw Error("Access is Denied");
+        case ERROR_INSUFFICIENT_BUFFER:
+            throw Error("Buffer passed was too small");
+        case ERROR_INVALID_OWNER:
+            throw Error("Cannot assign the owner of this object.");
+        default:
+            throw Error("Error Code: " + std::to_string(code) + "\r" +
+                        win32::SystemMessageUtf8(code));
+    }
+}
+
+std::wstring GetDomainControllerName() {
+    const UINT previousMode = ::SetErrorMode(SEM_NOOPENFILEERRORBOX);
+    const win32::unique_hmodule library(::LoadLibraryW(L"NETAPI32.DLL"));
+    ::SetErrorMode(previousMode);
+    if (!library) {
+        throw Error("Unable to map library: NETAPI32.DLL");
+    }
+    using GetDcName = NET_API_STATUS(WINAPI*)(LPCWSTR, LPCWSTR, LPBYTE*);
+    const auto getDcName = reinterpret_cast<GetDcName>(
+        reinterpret_cast<void*>(::GetProcAddress(library.get(), "NetGetDCName")));
+    const auto bufferFree = reinterpret_cast<NetBuffer::FreeFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(library.get(), "NetApiBufferFree")));
+    if (getDcName == nullptr || bufferFree == nullptr) {
+        throw Error("Unable to map library: NETAPI32.DLL");
+    }
+    NetBuffer buffer(bufferFree);
+    const NET_API_STATUS status = getDcName(nullptr, nullptr, buffer.put());
+    const std::wstring name = status == NERR_Success && buffer.get() != nullptr
+                                  ? std::wstring(reinterpret_cast<const wchar_t*>(buffer.get()))
+                                  : std::wstring();
+    const NET_API_STATUS freed = buffer.Free();
+    RaiseNetError(status);
+    RaiseNetError(freed);
+    return name;
+}
+
+void PrepareLockedAccount(const std::wstring& dummyProgram) {
+    const std::wstring account = ReadAccountName();
+    const std::wstring password = ReadPanelPassword();
+    SetAccountPassword(GetLogonDomain(), account, password);
+    RunAsAccount(account, GetLogonDomain(), password, dummyProgram, L"", CREATE_NEW_CONSOLE,
+                 nullptr);
+}
+
+}  // namespace quarn

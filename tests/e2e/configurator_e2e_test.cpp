@@ -1,0 +1,274 @@
+// The Wine test build of quarn.exe, started as a separate process and driven
+// from outside as a new administrator would use it: first start, the password
+// gate, the main window, locking the Wine user's own account, Lock Down on and
+// off, and a second configurator refused. The registry it leaves is read.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "accounts.h"
+#include "admin_password.h"
+#include "file_io.h"
+#include "form1_ids.h"
+#include "logon_shell.h"
+#include "policy_table.h"
+#include "registry_access.h"
+#include "settings.h"
+#include "temp_folder.h"
+#include "win32_driver.h"
+#include "win32_handle.h"
+#include "win32_screenshot.h"
+
+namespace quarn {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace test;
+
+std::filesystem::path Windows(const char* path) {
+    return std::filesystem::path(path);
+}
+
+std::wstring WineUser() {
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    ::GetUserNameW(name, &size);
+    return name;
+}
+
+std::optional<std::uint32_t> UserPolicy(const std::wstring& sid, const wchar_t* name) {
+    RegistryBackend& registry = DefaultRegistry();
+    KeyHandle key{};
+    if (registry.OpenKey(
+            registry.Root(RegistryRoot::Users),
+            sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", kKeyRead,
+            key) != kErrorSuccess) {
+        return std::nullopt;
+    }
+    const OwnedKey owner(registry, key);
+    RegistryValue value;
+    if (registry.QueryValue(key, name, value) != kErrorSuccess || value.data.size() != 4) {
+        return std::nullopt;
+    }
+    return value.data[0] | value.data[1] << 8 | value.data[2] << 16 | value.data[3] << 24;
+}
+
+// One run of quarn.exe.
+class Configurator {
+  public:
+    explicit Configurator(const std::filesystem::path& folder) {
+        const std::wstring program = (folder / L"quarn.exe").wstring();
+        std::wstring commandLine = L"\"" + program + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, folder.c_str(), &startup, &process)) {
+            ::CloseHandle(process.hThread);
+            process_.reset(process.hProcess);
+            id_ = process.dwProcessId;
+        }
+    }
+    Configurator(const Configurator&) = delete;
+    Configurator& operator=(const Configurator&) = delete;
+    ~Configurator() {
+        if (process_ && !Ended(0ms)) {
+            ::TerminateProcess(process_.get(), 1);
+            ::WaitForSingleObject(process_.get(), 5000);
+        }
+    }
+
+    DWORD Id() const { return id_; }
+    bool Started() const { return static_cast<bool>(process_); }
+    bool Ended(std::chrono::milliseconds within) const {
+        return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) ==
+               WAIT_OBJECT_0;
+    }
+    HWND MainWindow(std::chrono::milliseconds within = 20s) const {
+        return WaitForWindow(
+            id_, [](HWND window) { return ClassOf(window) == L"TForm1"; }, within);
+    }
+
+  private:
+    win32::unique_handle process_;
+    DWORD id_ = 0;
+};
+
+class ConfiguratorEndToEnd : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        folder_ = new TempFolder;
+        for (const auto& [from, name] : {std::pair{Windows(QUARN_CONFIGURATOR_EXE), L"quarn.exe"},
+                                         std::pair{Windows(QUARN_DUMMY_EXE), L"dummy.exe"},
+                                         std::pair{Windows(QUARN_WATCHDOG_EXE), L"watchdog.exe"}}) {
+            std::filesystem::copy_file(from, folder_->Path() / name);
+        }
+        ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL",
+                                  (folder_->Path() / L"journal.txt").c_str());
+        RegistryAccess settings(kKeyAllAccess | kSettingsView);
+        settings.SetRootKey(RegistryRoot::LocalMachine);
+        settings.DeleteKey(kSettingsKey);
+        WriteAutoLogon(false, L"", L"");
+    }
+    static void TearDownTestSuite() {
+        delete folder_;
+        folder_ = nullptr;
+    }
+
+    static std::filesystem::path Folder() { return folder_->Path(); }
+
+    static void Screenshot(HWND window, const char* name) {
+        ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(SaveWindowScreenshot(window, ArtefactFolder() / name)) << name;
+    }
+
+    static TempFolder* folder_;
+};
+
+TempFolder* ConfiguratorEndToEnd::folder_ = nullptr;
+
+TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
+    Configurator quarn(Folder());
+    ASSERT_TRUE(quarn.Started());
+
+    // First start: defaults, "please create Password", two password dialogs.
+    const HWND please = WaitForMessageText(quarn.Id(), L"please create Password");
+    ASSERT_NE(please, nullptr);
+    Screenshot(please, "first-start-message.bmp");
+    PressOk(please);
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"secret1"));
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Repeat Password", L"secret1"));
+    // The password gate that every start passes.
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"secret1"));
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(L"secret1"));
+    EXPECT_EQ(ReadAccountName(), L"quarn");
+    EXPECT_EQ(ReadRelease(), L"2539162");
+    EXPECT_EQ(ReadInstallDir(), Folder().wstring());
+    EXPECT_EQ(ReadProgramParameter(), L"-K https://www.morvil.example/");
+
+    const HWND form = quarn.MainWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(std::filesystem::exists(Folder() / "quarn.xml"));
+    EXPECT_EQ(WindowText(FindControl(form, form1::kReleaseLabelId)), L"Release: 2539162");
+    Screenshot(form, "e2e-about-panel.bmp");
+
+    // The start-up sequence locks the stored account "quarn", which Wine has not.
+    const HWND notFound = WaitForMessageText(quarn.Id(), L"user not found !");
+    ASSERT_NE(notFound, nullptr);
+    PressOk(notFound);
+
+    ::PostMessageW(form, WM_COMMAND, form1::kStartHereId, 0);
+    const HWND user = FindControl(form, form1::kUserId);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(user) != FALSE; }, 5s));
+    SelectAll(user);
+    TypeText(user, WineUser());
+    EXPECT_EQ(ReadAccountName(), [] {
+        std::wstring name = WineUser();
+        for (wchar_t& c : name) {
+            c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
+        }
+        return name;
+    }());
+
+    // Locking the Wine user's own account shows its SID.
+    Click(FindControl(form, form1::kLockId));
+    const std::wstring sid = [] {
+        const AccountLookup lookup = GetAccountSid(L"", WineUser());
+        return lookup.sid ? SidToText(*lookup.sid) : L"";
+    }();
+    ASSERT_FALSE(sid.empty());
+    const HWND sidLabel = FindControl(form, form1::kSidLabelId);
+    ASSERT_TRUE(WaitUntil([&] { return WindowText(sidLabel) == sid; }, 10s));
+    EXPECT_EQ(PixelInside(FindControl(form, form1::kLockId), 6, 12), RGB(0, 255, 0));
+    EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
+    Screenshot(form, "e2e-locked.bmp");
+
+    // Lock Down on: the watchdog shell, the lock catalogue in the real hive.
+    Click(FindControl(form, form1::kLockDownId));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadCompleteLockDown() == L"true" && UserPolicy(sid, L"NoDesktop") == 1u; },
+        60s));
+    const HWND progress = FindControl(form, form1::kProgressBarId);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
+    EXPECT_EQ(ReadAccountShell(sid), (Folder() / L"watchdog.exe").wstring());
+    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 67108863u);
+
+    // Lock Down off: explorer.exe and the unlock catalogue.
+    Click(FindControl(form, form1::kLockDownId));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadCompleteLockDown() == L"false" && UserPolicy(sid, L"NoDesktop") == 0u; },
+        60s));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
+    EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
+    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 0u);
+
+    // A second configurator is refused and the first goes on.
+    {
+        Configurator second(Folder());
+        const HWND running =
+            WaitForMessageText(second.Id(), L"QUARN instance is still running ...");
+        ASSERT_NE(running, nullptr);
+        PressOk(running);
+        EXPECT_TRUE(second.Ended(10s));
+        EXPECT_FALSE(quarn.Ended(0ms));
+    }
+
+    // Closing ends the program and writes the passes into quarn.xml, which
+    // the first start bound.
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(quarn.Ended(20s));
+    PolicyTable saved;
+    saved.LoadFromFile(Folder() / "quarn.xml");
+    EXPECT_EQ(saved.RecordCount(), 371);
+    EXPECT_GT(saved.Content().changeLog.size(), 0u);
+
+    const std::string text = ReadWholeFile(Folder() / "journal.txt");
+    EXPECT_NE(text.find("NetUserSetInfo"), std::string::npos);
+    EXPECT_NE(text.find("CreateProcessWithLogonW"), std::string::npos);
+}
+
+TEST_F(ConfiguratorEndToEnd, TheGateAllowsThreeAttempts) {
+    {
+        Configurator quarn(Folder());
+        ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"wrong"));
+        ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"also wrong"));
+        ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"secret1"));
+        const HWND form = quarn.MainWindow();
+        ASSERT_NE(form, nullptr);
+        // The stored account is the Wine user now: the start-up sequence locks it.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return WindowText(FindControl(form, form1::kSidLabelId)).rfind(L"S-1-5-", 0) == 0;
+            },
+            10s));
+        ::PostMessageW(form, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(quarn.Ended(20s));
+    }
+    {
+        Configurator quarn(Folder());
+        for (const wchar_t* entry : {L"one", L"two", L"three"}) {
+            ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", entry));
+        }
+        EXPECT_TRUE(quarn.Ended(10s));
+        EXPECT_EQ(quarn.MainWindow(0ms), nullptr);
+    }
+}
+
+TEST_F(ConfiguratorEndToEnd, AnEarlierFormPasswordDigestIsReplacedAtTheFirstStart) {
+    WritePasswordDigest(LegacyPasswordDigest(L"abcde"));
+    Configurator quarn(Folder());
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"abcde"));
+    const HWND form = quarn.MainWindow();
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(L"abcde"));
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(quarn.Ended(20s));
+}
+
+}  // namespace
+}  // namespace quarn

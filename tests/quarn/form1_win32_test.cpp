@@ -1,0 +1,420 @@
+// The main window created in the test, under Wine and a virtual display, with
+// its dialogs answered from a script and the account operations recorded in
+// a journal.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cwchar>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "accounts.h"
+#include "application.h"
+#include "catalogue_pass.h"
+#include "file_io.h"
+#include "form1.h"
+#include "logon_shell.h"
+#include "policy_row_applier.h"
+#include "registry_access.h"
+#include "release.h"
+#include "scripted_form_dialogs.h"
+#include "settings.h"
+#include "system_queries.h"
+#include "temp_folder.h"
+#include "text_encoding.h"
+#include "win32_screenshot.h"
+
+namespace quarn {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::wstring WineUser() {
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    ::GetUserNameW(name, &size);
+    return name;
+}
+
+std::wstring WineUserSid() {
+    const AccountLookup lookup = GetAccountSid(L"", WineUser());
+    return lookup.sid ? SidToText(*lookup.sid) : L"";
+}
+
+void Pump(std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        Application::Instance().ProcessMessages();
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+std::wstring Winlogon(const wchar_t* name) {
+    RegistryAccess access(kKeyRead);
+    access.SetRootKey(RegistryRoot::LocalMachine);
+    access.OpenKey(kWinlogonKey, false);
+    return access.ReadString(name);
+}
+
+// A per-user policy value of the Wine user's own hive, as text or number.
+std::optional<std::uint32_t> UserPolicy(const std::wstring& sid, const wchar_t* name) {
+    RegistryBackend& registry = DefaultRegistry();
+    KeyHandle key{};
+    if (registry.OpenKey(
+            registry.Root(RegistryRoot::Users),
+            sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", kKeyRead,
+            key) != kErrorSuccess) {
+        return std::nullopt;
+    }
+    const OwnedKey owner(registry, key);
+    RegistryValue value;
+    if (registry.QueryValue(key, name, value) != kErrorSuccess || value.data.size() != 4) {
+        return std::nullopt;
+    }
+    return value.data[0] | value.data[1] << 8 | value.data[2] << 16 | value.data[3] << 24;
+}
+
+class Form1Test : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { Application::Instance().Initialize(); }
+
+    void SetUp() override {
+        RegistryAccess settings(kKeyAllAccess | kSettingsView);
+        settings.SetRootKey(RegistryRoot::LocalMachine);
+        settings.DeleteKey(kSettingsKey);
+        LockedAccountSid.clear();
+        DomainRoleCode.clear();
+        ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", (folder_ / "journal.txt").c_str());
+        ::SetCurrentDirectoryW(folder_.Path().c_str());
+        WriteAutoLogon(false, L"", L"");
+    }
+
+    void TearDown() override {
+        form_.reset();
+        Application::Instance().ClearQuitRequest();
+        ::SetCurrentDirectoryW(L"C:\\");
+    }
+
+    TForm1& Form() {
+        if (!form_) {
+            form_ = std::make_unique<TForm1>(dialogs_, TForm1::Options{folder_.Path(), 0ms, L""});
+        }
+        return *form_;
+    }
+
+    std::vector<std::wstring> Journal() const {
+        std::vector<std::wstring> lines;
+        std::ifstream in(folder_ / "journal.txt");
+        for (std::string line; std::getline(in, line);) {
+            lines.push_back(Utf8ToUtf16(line));
+        }
+        return lines;
+    }
+
+    static std::wstring Text(HWND control) { return TForm1::TextOf(control); }
+
+    // Types into a field as the keyboard does.
+    static void Type(HWND field, const std::wstring& text) {
+        for (const wchar_t c : text) {
+            ::SendMessageW(field, WM_CHAR, c, 1);
+        }
+    }
+
+    test::ScriptedFormDialogs dialogs_;
+    test::TempFolder folder_;
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(Form1Test, ShowRestoresTheWindowFromTheSettings) {
+    WriteSetting(L"QUARN-Username", L"Kiosk");
+    WriteSetting(L"PanelPassword", L"geheim");
+    WriteSetting(L"Program", L"C:\\Kiosk\\browser.exe");
+    WriteSetting(L"ProgramParameter", L"-k");
+    WriteSetting(L"CompleteLockDown", L"true");
+    WriteAutoLogon(true, L"old", L"old");
+
+    TForm1& form = Form();
+    const std::size_t lockVersions = form.Catalogues->CDSLOCK.Content().versions.size();
+    form.Show();
+    EXPECT_EQ(form.FrontPanel(), form.PanelAbout);
+    EXPECT_EQ(Text(form.QUARNUSER), L"Kiosk");
+    EXPECT_EQ(Text(form.USERPASSWORD), L"geheim");
+    EXPECT_EQ(Text(form.QUARNProgram), L"C:\\Kiosk\\browser.exe");
+    EXPECT_EQ(Text(form.QUARNParameter), L"-k");
+    EXPECT_EQ(Text(form.Release), std::wstring(L"Release: ") + BuiltInReleaseW);
+    EXPECT_TRUE(TForm1::IsChecked(form.CompleteLockDown));
+    EXPECT_EQ(form.Catalogues->CDSLOCK.Content().versions.size(), lockVersions);  // no pass
+    EXPECT_TRUE(TForm1::IsChecked(form.AutoLogon));
+    EXPECT_EQ(Winlogon(L"DefaultUserName"), L"Kiosk");  // rewritten from the fields
+    EXPECT_EQ(Winlogon(L"DefaultPassword"), L"geheim");
+    EXPECT_EQ(Application::Instance().Title().rfind(L"QUARN - ", 0), 0u);
+    EXPECT_NE(Application::Instance().Title().find(L"Windows"), std::wstring::npos);
+    EXPECT_EQ(Text(form.Handle()), Application::Instance().Title());
+    EXPECT_TRUE(FileExists(folder_ / "quarn.xml"));
+    EXPECT_FALSE(form.LoadingSettings);
+    EXPECT_TRUE(dialogs_.journal.empty());
+}
+
+TEST_F(Form1Test, FieldChangesAreStoredAtOnce) {
+    TForm1& form = Form();
+    form.Show();
+    form.Starthere1Click();
+    EXPECT_EQ(form.FrontPanel(), form.PanelSystem);
+    Type(form.QUARNProgram, L"C:\\a.exe");
+    EXPECT_EQ(ReadSetting(L"Program"), L"C:\\a.exe");
+    Type(form.QUARNParameter, L"-x");
+    EXPECT_EQ(ReadSetting(L"ProgramParameter"), L"-x");
+    Type(form.QUARNUSER, L"Besucher");
+    EXPECT_EQ(ReadSetting(L"QUARN-Username"), L"Besucher");
+    Type(form.USERPASSWORD, L"pw");
+    EXPECT_EQ(ReadSetting(L"PanelPassword"), L"pw");
+}
+
+TEST_F(Form1Test, LockStatesThroughTheTransitions) {
+    TForm1& form = Form();
+    form.Show();
+    struct State {
+        COLORREF color;
+        const wchar_t* caption;
+        bool userEnabled;
+        std::wstring sid;
+    };
+    const auto expect = [&](const State& state) {
+        EXPECT_EQ(form.QUARNlock.Color(), state.color);
+        EXPECT_EQ(form.QUARNlock.Caption(), state.caption);
+        EXPECT_EQ(::IsWindowEnabled(form.QUARNUSER) != FALSE, state.userEnabled);
+        EXPECT_EQ(Text(form.QUARNSID), state.sid);
+    };
+    const std::wstring sid = WineUserSid();
+    ASSERT_FALSE(sid.empty());
+
+    SCOPED_TRACE("initial");
+    expect({::GetSysColor(COLOR_BTNFACE), L"Lock", true, L"SID"});
+
+    ::SetWindowTextW(form.QUARNUSER, L"no-such-account");
+    form.QUARNlockClick();
+    expect({kRed, L"lock", true, L""});
+    EXPECT_EQ(dialogs_.journal.back(), L"message user not found !");
+    EXPECT_TRUE(LockedAccountSid.empty());
+
+    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    form.QUARNlockClick();
+    expect({kGreen, L"unlock", false, sid});
+    EXPECT_EQ(LockedAccountSid, sid);
+    EXPECT_EQ(ReadQuarnFlag(), L"0");
+
+    form.QUARNlockClick();
+    expect({kRed, L"lock", true, L""});
+    EXPECT_EQ(LockedAccountSid, sid);  // kept through unlocking
+}
+
+TEST_F(Form1Test, LockingWithAnEmptyPasswordGivesTheDefault) {
+    TForm1& form = Form();
+    form.Show();
+    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    form.QUARNlockClick();
+    EXPECT_EQ(Text(form.USERPASSWORD), L"tavri");
+    EXPECT_EQ(ReadPanelPassword(), L"tavri");
+    const auto journal = Journal();
+    ASSERT_GE(journal.size(), 2u);
+    EXPECT_NE(journal[0].find(L"NetUserSetInfo"), std::wstring::npos);
+    EXPECT_NE(journal[0].find(L"password=\"tavri\""), std::wstring::npos);
+    EXPECT_NE(journal[1].find(L"CreateProcessWithLogonW"), std::wstring::npos);
+    EXPECT_NE(journal[1].find((folder_ / "dummy.exe").wstring()), std::wstring::npos);
+}
+
+TEST_F(Form1Test, TheWholePasswordIsSetAndUsedForTheLogon) {
+    TForm1& form = Form();
+    form.Show();
+    const std::wstring longPassword = L"a-password-of-more-than-nineteen-characters";
+    ::SetWindowTextW(form.USERPASSWORD, longPassword.c_str());
+    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    form.QUARNlockClick();
+    for (const std::wstring& line : Journal()) {
+        EXPECT_NE(line.find(L"password=\"" + longPassword + L"\""), std::wstring::npos) << line;
+    }
+}
+
+TEST_F(Form1Test, DomainRolesThatChangeTheAdministratorsGroup) {
+    const std::pair<const wchar_t*, bool> roles[] = {
+        {L"", false},  {L"0", false}, {L"1", false}, {L"2", true},
+        {L"3", false}, {L"4", false}, {L"5", true},
+    };
+    for (const auto& [role, changes] : roles) {
+        SCOPED_TRACE(std::string(role, role + wcslen(role)));
+        std::filesystem::remove(folder_ / "journal.txt");
+        DomainRoleCode = role;
+        TForm1& form = Form();
+        form.Show();
+        ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+        form.QUARNlockClick();  // lock
+        form.QUARNlockClick();  // unlock
+        std::vector<std::wstring> groupCalls;
+        for (const std::wstring& line : Journal()) {
+            if (line.find(L"NetLocalGroup") == 0) {
+                groupCalls.push_back(line.substr(0, line.find(L' ')));
+                EXPECT_NE(
+                    line.find(L"member=\"" + GetLogonDomain() + L"\\" + ReadAccountName() + L"\""),
+                    std::wstring::npos)
+                    << line;
+                EXPECT_NE(line.find(L"group=\"" + GetAdministratorsGroupName() + L"\""),
+                          std::wstring::npos)
+                    << line;
+            }
+        }
+        const std::vector<std::wstring> expected =
+            changes
+                ? std::vector<std::wstring>{L"NetLocalGroupAddMembers", L"NetLocalGroupDelMembers"}
+                : std::vector<std::wstring>{};
+        EXPECT_EQ(groupCalls, expected);
+        form_.reset();
+        Application::Instance().ClearQuitRequest();
+    }
+}
+
+TEST_F(Form1Test, ShowPassTwiceReturnsToTheMaskedState) {
+    TForm1& form = Form();
+    form.Show();
+    EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), L'*');  // from the start
+    form.ShowPassClick();  // as the start-up sequence does
+    EXPECT_EQ(form.ShowPass.Color(), kGreen);
+    EXPECT_EQ(form.ShowPass.Caption(), L"visible");
+    EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), L'*');
+    form.ShowPassClick();
+    EXPECT_EQ(form.ShowPass.Color(), kRed);
+    EXPECT_EQ(form.ShowPass.Caption(), L"unvisible");
+    EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), 0);
+    form.ShowPassClick();
+    EXPECT_EQ(form.ShowPass.Color(), kGreen);
+    EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), L'*');
+}
+
+TEST_F(Form1Test, HelpOpensQuarnChmOrSaysItIsMissing) {
+    TForm1& form = Form();
+    form.Show();
+    form.Help1Click();
+    EXPECT_EQ(dialogs_.journal.back(), L"message error loading file !  quarn.chm !");
+    std::ofstream(folder_ / "quarn.chm") << "help";
+    form.Help1Click();
+    EXPECT_EQ(dialogs_.journal.back(), L"open " + (folder_ / "quarn.chm").wstring());
+}
+
+TEST_F(Form1Test, TheApplicationDialog) {
+    WriteSetting(L"Program", L"C:\\Kiosk\\browser.exe");
+    TForm1& form = Form();
+    form.Show();
+    form.QUARNProgramDblClick();  // closed without a choice
+    EXPECT_EQ(dialogs_.journal.back(), L"file dialog *.* *.exe");
+    EXPECT_EQ(Text(form.QUARNProgram), L"C:\\Kiosk\\browser.exe");
+    EXPECT_EQ(ReadProgram(), L"C:\\Kiosk\\browser.exe");
+    dialogs_.fileChoices.push_back(L"C:\\Other\\app.exe");
+    form.QUARNProgramDblClick();
+    EXPECT_EQ(Text(form.QUARNProgram), L"C:\\Other\\app.exe");
+    EXPECT_EQ(ReadProgram(), L"C:\\Other\\app.exe");
+}
+
+TEST_F(Form1Test, AutoLogonOnAndOff) {
+    TForm1& form = Form();
+    form.Show();
+    ::SetWindowTextW(form.QUARNUSER, L"");
+    ::SetWindowTextW(form.USERPASSWORD, L"");
+    form.SetChecked(form.AutoLogon, true);
+    EXPECT_EQ(Text(form.QUARNUSER), L"quarn");
+    EXPECT_EQ(Text(form.USERPASSWORD), L"tavri");
+    EXPECT_EQ(ReadSetting(L"QUARN-Username"), L"quarn");
+    EXPECT_EQ(ReadPanelPassword(), L"tavri");
+    EXPECT_EQ(Winlogon(L"AutoAdminLogon"), L"1");
+    EXPECT_EQ(Winlogon(L"DefaultUserName"), L"quarn");
+    EXPECT_EQ(Winlogon(L"DefaultPassword"), L"tavri");
+    form.SetChecked(form.AutoLogon, false);
+    EXPECT_EQ(Winlogon(L"AutoAdminLogon"), L"0");
+    EXPECT_EQ(Winlogon(L"DefaultUserName"), L"");
+    EXPECT_EQ(Winlogon(L"DefaultPassword"), L"");
+}
+
+TEST_F(Form1Test, LockDownOnAndOffSwitchesShellCatalogueAndSetting) {
+    WriteSetting(L"QUARN-DIR", L"C:\\QUARN");
+    TForm1& form = Form();
+    form.Show();
+    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    form.QUARNlockClick();
+    const std::wstring sid = LockedAccountSid;
+    EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
+
+    form.SetChecked(form.CompleteLockDown, true);
+    EXPECT_EQ(ReadAccountShell(sid), L"C:\\QUARN\\watchdog.exe");
+    EXPECT_EQ(ReadCompleteLockDown(), L"true");
+    EXPECT_EQ(UserPolicy(sid, L"NoDesktop"), 1u);
+    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 67108863u);
+    // The catalogue's own automatic logon does not outlive the pass.
+    EXPECT_EQ(Winlogon(L"AutoAdminLogon"), L"0");
+    EXPECT_EQ(Winlogon(L"DefaultUserName"), L"");
+    EXPECT_FALSE(::IsWindowVisible(form.ProgressBar1));
+
+    form.SetChecked(form.CompleteLockDown, false);
+    EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
+    EXPECT_EQ(ReadCompleteLockDown(), L"false");
+    EXPECT_EQ(UserPolicy(sid, L"NoDesktop"), 0u);
+    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 0u);
+    EXPECT_EQ(ReadQuarnFlag(), L"0");
+    EXPECT_TRUE(dialogs_.journal.empty()) << Utf16ToUtf8(dialogs_.journal.front());
+}
+
+TEST_F(Form1Test, LockDownBeforeAnyAccountWritesNoShell) {
+    TForm1& form = Form();
+    form.Show();
+    SetQuarnFlag();
+    ClearQuarnFlag();
+    form.SetChecked(form.CompleteLockDown, true);
+    EXPECT_EQ(ReadCompleteLockDown(), L"true");
+    EXPECT_TRUE(Journal().empty());  // no account prepared, no shell written
+}
+
+TEST_F(Form1Test, AFailedShellSwitchReachesTheErrorReport) {
+    TForm1& form = Form();
+    form.Show();
+    LockedAccountSid = L"S-1-5-21-404-404-404-1001";  // a hive that is not there
+    ::SendMessageW(form.CompleteLockDown, BM_CLICK, 0, 0);
+    ASSERT_FALSE(dialogs_.journal.empty());
+    EXPECT_EQ(dialogs_.journal.back(), L"error Fehler beim Setzen der Daten f\u00FCr 'Shell'");
+    EXPECT_EQ(ReadQuarnFlag(), L"1");  // left set, as the failed switch left it
+    EXPECT_NE(ReadCompleteLockDown(), L"true");
+}
+
+TEST_F(Form1Test, TheStartUpSequenceRunsOnceOnly) {
+    WriteSetting(L"QUARN-Username", WineUser());
+    TForm1& form = Form();
+    form.Show();
+    form.FormActivate();
+    Pump(1500ms);
+    EXPECT_EQ(form.QUARNlock.Color(), kGreen);  // the stored account was locked
+    EXPECT_EQ(form.ShowPass.Color(), kGreen);
+    EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), L'*');
+    form.FormActivate();  // the window becomes active again
+    Pump(1500ms);
+    EXPECT_EQ(form.QUARNlock.Color(), kGreen);  // not unlocked by a second run
+}
+
+TEST_F(Form1Test, ScreenshotsOfBothPanels) {
+    WriteSetting(L"QUARN-Username", WineUser());
+    WriteSetting(L"Program", L"C:\\Program Files (x86)\\Internet Explorer\\iexplore.exe");
+    WriteSetting(L"ProgramParameter", L"-K https://www.morvil.example/");
+    TForm1& form = Form();
+    form.Show();
+    Pump(300ms);
+    EXPECT_TRUE(test::SaveWindowScreenshot(form.Handle(),
+                                           test::ArtefactFolder() / "main-window-about.bmp"));
+    form.Starthere1Click();
+    form.QUARNlockClick();
+    form.ShowPassClick();
+    Pump(300ms);
+    EXPECT_TRUE(
+        test::SaveWindowScreenshot(form.Handle(), test::ArtefactFolder() / "main-window.bmp"));
+}
+
+}  // namespace
+}  // namespace quarn

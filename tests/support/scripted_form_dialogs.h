@@ -1,0 +1,51 @@
+#pragma once
+
+// The main window's dialogs answered from a script, with a journal of what
+// was shown (Windows only: FormDialogs speaks of window handles).
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "form_dialogs.h"
+
+namespace quarn::test {
+
+class ScriptedFormDialogs final : public FormDialogs {
+  public:
+    std::deque<std::pair<bool, std::wstring>> inputs;     // confirm, text
+    std::deque<std::optional<std::wstring>> fileChoices;  // nothing = cancelled
+    std::vector<std::wstring> journal;
+
+    bool InputQueryMasked(const std::wstring& caption, const std::wstring& prompt,
+                          std::wstring& value, bool) override {
+        journal.push_back(L"input " + caption + L" | " + prompt);
+        if (inputs.empty()) {
+            return false;
+        }
+        const auto [confirm, text] = inputs.front();
+        inputs.pop_front();
+        if (confirm) {
+            value = text;
+        }
+        return confirm;
+    }
+    void ShowMessage(const std::wstring& text) override { journal.push_back(L"message " + text); }
+    void ShowError(const std::wstring& text) override { journal.push_back(L"error " + text); }
+    std::optional<std::wstring> ChooseFile(const FileDialogRequest& request) override {
+        journal.push_back(L"file dialog " + request.fileName + L" " + request.filterPattern);
+        if (fileChoices.empty()) {
+            return std::nullopt;
+        }
+        auto choice = fileChoices.front();
+        fileChoices.pop_front();
+        return choice;
+    }
+    bool OpenWithShell(const std::wstring& file) override {
+        journal.push_back(L"open " + file);
+        return true;
+    }
+};
+
+}  // namespace quarn::test

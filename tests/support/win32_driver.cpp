@@ -1,0 +1,161 @@
+#include "win32_driver.h"
+
+#include <thread>
+
+namespace quarn::test {
+
+using namespace std::chrono_literals;
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                          SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+HWND WaitForWindow(DWORD processId, const std::function<bool(HWND)>& matches,
+                   std::chrono::milliseconds within) {
+    struct Search {
+        DWORD processId;
+        const std::function<bool(HWND)>* matches;
+        HWND found;
+    };
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            Search search{processId, &matches, nullptr};
+            ::EnumWindows(
+                [](HWND window, LPARAM data) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(data);
+                    DWORD owner = 0;
+                    ::GetWindowThreadProcessId(window, &owner);
+                    if (owner == s->processId && ::IsWindowVisible(window) &&
+                        (*s->matches)(window)) {
+                        s->found = window;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            found = search.found;
+            return found != nullptr;
+        },
+        within);
+    return found;
+}
+
+HWND WaitForDialogCaption(DWORD processId, const std::wstring& caption,
+                          std::chrono::milliseconds within) {
+    return WaitForWindow(
+        processId,
+        [&](HWND window) { return ClassOf(window) == L"#32770" && WindowText(window) == caption; },
+        within);
+}
+
+HWND WaitForMessageText(DWORD processId, const std::wstring& text,
+                        std::chrono::milliseconds within) {
+    return WaitForWindow(
+        processId,
+        [&](HWND window) {
+            if (ClassOf(window) != L"#32770") {
+                return false;
+            }
+            bool has = false;
+            struct Look {
+                const std::wstring* text;
+                bool* has;
+            } look{&text, &has};
+            ::EnumChildWindows(
+                window,
+                [](HWND child, LPARAM data) -> BOOL {
+                    auto* l = reinterpret_cast<Look*>(data);
+                    if (ClassOf(child) == L"Static" && WindowText(child) == *l->text) {
+                        *l->has = true;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&look));
+            return has;
+        },
+        within);
+}
+
+HWND FindControl(HWND parent, int id) {
+    struct Look {
+        int id;
+        HWND found;
+    } look{id, nullptr};
+    ::EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* l = reinterpret_cast<Look*>(data);
+            if (::GetDlgCtrlID(child) == l->id) {
+                l->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&look));
+    return look.found;
+}
+
+void TypeText(HWND field, const std::wstring& text) {
+    for (const wchar_t c : text) {
+        ::SendMessageW(field, WM_CHAR, c, 1);
+    }
+}
+
+void SelectAll(HWND field) {
+    ::SendMessageW(field, EM_SETSEL, 0, -1);
+}
+
+void Click(HWND button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+void PressOk(HWND dialog) {
+    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+bool AnswerInputDialog(DWORD processId, const std::wstring& caption, const std::wstring& text) {
+    const HWND dialog = WaitForDialogCaption(processId, caption);
+    if (dialog == nullptr) {
+        return false;
+    }
+    const HWND field = ::GetDlgItem(dialog, 101);
+    SelectAll(field);
+    TypeText(field, text);
+    PressOk(dialog);
+    return WaitUntil([&] { return !::IsWindow(dialog); }, 10s);
+}
+
+COLORREF PixelInside(HWND window, int x, int y) {
+    POINT point{x, y};
+    ::ClientToScreen(window, &point);
+    const HDC screen = ::GetDC(nullptr);
+    const COLORREF color = ::GetPixel(screen, point.x, point.y);
+    ::ReleaseDC(nullptr, screen);
+    return color;
+}
+
+}  // namespace quarn::test
