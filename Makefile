@@ -32,8 +32,10 @@ test-native: native
 test-sanitize: sanitize
 	@cd build/sanitize && $(CTEST)
 
+# All Wine programs of a test run share one virtual display (and so one
+# desktop); tests that show windows take turns.
 test-windows: windows
-	@cd build/windows && $(CTEST)
+	@cd build/windows && ../../scripts/wine-session --prefix wineprefix $(CTEST)
 
 fuzz: fuzz-build
 	@scripts/fuzz
