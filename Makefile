@@ -44,8 +44,10 @@ fuzz: fuzz-build
 # a bounded fuzz run.
 test: test-native test-sanitize test-windows fuzz
 
-bench: native
+bench: native windows
 	@build/native/bench/catalogue_bench
+	@cd build/windows && ../../scripts/wine-session --prefix wineprefix \
+	    ../../scripts/wine-run --prefix wineprefix bench/watch_ticks_bench.exe
 
 # The main job: build the Windows programs and start the configurator under
 # Wine (a window where there is a display, otherwise a screenshot).

@@ -72,7 +72,15 @@ struct LibraryTraits {
     static void Release(Type module) { ::FreeLibrary(module); }
 };
 
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Release(Type handle) { ::CloseServiceHandle(handle); }
+};
+
 using unique_hkey = UniqueHandle<RegistryKeyTraits>;
+// Service control manager and service handles.
+using unique_service = UniqueHandle<ServiceHandleTraits>;
 using unique_handle = UniqueHandle<KernelHandleTraits>;
 using unique_file = UniqueHandle<FileHandleTraits>;
 using unique_hlocal = UniqueHandle<LocalMemoryTraits>;

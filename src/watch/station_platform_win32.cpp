@@ -1,0 +1,26 @@
+#include "station_platform_win32.h"
+
+#include "process_queries_win32.h"
+#include "session_launcher_win32.h"
+
+namespace quarn {
+
+VersionClass Win32StationPlatform::WindowsVersionClass() {
+    return GetWindowsVersionClass();
+}
+
+bool Win32StationPlatform::IsProgramRunning(std::wstring_view name) {
+    return quarn::IsProgramRunning(name);
+}
+
+bool Win32StationPlatform::ShellProcessOpens() {
+    return static_cast<bool>(OpenShellProcess());
+}
+
+bool Win32StationPlatform::LaunchInUserSession(const std::wstring& application,
+                                               const std::wstring& commandLine,
+                                               const std::wstring& workingDirectory) {
+    return quarn::LaunchInUserSession(application, commandLine, workingDirectory);
+}
+
+}  // namespace quarn

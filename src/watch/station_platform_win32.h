@@ -1,0 +1,18 @@
+#pragma once
+
+// What the service's ticks ask of Windows, answered by Windows.
+
+#include "watch_ticks.h"
+
+namespace quarn {
+
+class Win32StationPlatform final : public StationPlatform {
+  public:
+    VersionClass WindowsVersionClass() override;
+    bool IsProgramRunning(std::wstring_view name) override;
+    bool ShellProcessOpens() override;
+    bool LaunchInUserSession(const std::wstring& application, const std::wstring& commandLine,
+                             const std::wstring& workingDirectory) override;
+};
+
+}  // namespace quarn

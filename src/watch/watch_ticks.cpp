@@ -1,0 +1,47 @@
+#include "watch_ticks.h"
+
+#include "outside_programs.h"
+#include "process_queries.h"
+#include "settings.h"
+
+namespace quarn {
+
+ProgramPath SplitProgramPath(const std::wstring& program) {
+    const std::wstring_view fileName = FileNamePart(program);
+    return {program.substr(0, program.size() - fileName.size()), std::wstring(fileName)};
+}
+
+TimerSwitch CheckStationUser(StationPlatform& platform, RegistryBackend& registry) {
+    if (!IsLockedAccountAtStation(platform.WindowsVersionClass(), registry)) {
+        return TimerSwitch::Off;
+    }
+    return platform.ShellProcessOpens() ? TimerSwitch::On : TimerSwitch::Keep;
+}
+
+void KeepProgramsRunning(StationPlatform& platform, RegistryBackend& registry) {
+    if (platform.IsProgramRunning(kDummyExe)) {
+        return;  // the configurator is preparing the account
+    }
+    if (ReadCompleteLockDown(registry) == L"true") {
+        return;  // Windows starts the watchdog itself as the account's shell
+    }
+    const VersionClass versionClass = platform.WindowsVersionClass();
+    if (!IsLockedAccountAtStation(versionClass, registry)) {
+        return;
+    }
+    const std::wstring installDir = ReadInstallDir(registry);
+    if (versionClass >= kVistaOrLater && !platform.IsProgramRunning(kWatchdogExe)) {
+        platform.LaunchInUserSession(WatchdogPath(installDir), L" ", installDir);
+    }
+
+    const std::wstring fileName(FileNamePart(ReadProgram(registry)));
+    const std::wstring parameter = ReadProgramParameter(registry);
+    if (fileName.empty() || fileName == L"*.*" || platform.IsProgramRunning(fileName)) {
+        return;
+    }
+    const ProgramPath program = SplitProgramPath(ReadProgram(registry));
+    platform.LaunchInUserSession(program.directory + program.fileName, L" " + parameter,
+                                 program.directory);
+}
+
+}  // namespace quarn
