@@ -58,44 +58,13 @@ std::optional<std::uint32_t> UserPolicy(const std::wstring& sid, const wchar_t* 
 }
 
 // One run of quarn.exe.
-class Configurator {
+class Configurator : public StartedProgram {
   public:
-    explicit Configurator(const std::filesystem::path& folder) {
-        const std::wstring program = (folder / L"quarn.exe").wstring();
-        std::wstring commandLine = L"\"" + program + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, folder.c_str(), &startup, &process)) {
-            ::CloseHandle(process.hThread);
-            process_.reset(process.hProcess);
-            id_ = process.dwProcessId;
-        }
-    }
-    Configurator(const Configurator&) = delete;
-    Configurator& operator=(const Configurator&) = delete;
-    ~Configurator() {
-        if (process_ && !Ended(0ms)) {
-            ::TerminateProcess(process_.get(), 1);
-            ::WaitForSingleObject(process_.get(), 5000);
-        }
-    }
-
-    DWORD Id() const { return id_; }
-    bool Started() const { return static_cast<bool>(process_); }
-    bool Ended(std::chrono::milliseconds within) const {
-        return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) ==
-               WAIT_OBJECT_0;
-    }
+    explicit Configurator(const std::filesystem::path& folder)
+        : StartedProgram(folder / L"quarn.exe") {}
     HWND MainWindow(std::chrono::milliseconds within = 20s) const {
-        return WaitForWindow(
-            id_, [](HWND window) { return ClassOf(window) == L"TForm1"; }, within);
+        return WindowOfClass(L"TForm1", within);
     }
-
-  private:
-    win32::unique_handle process_;
-    DWORD id_ = 0;
 };
 
 class ConfiguratorEndToEnd : public ::testing::Test {

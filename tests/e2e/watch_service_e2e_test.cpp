@@ -182,8 +182,8 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     PROCESS_INFORMATION dummy{};
     ASSERT_TRUE(::CreateProcessW(nullptr, dummyLine.data(), nullptr, nullptr, FALSE,
                                  CREATE_NO_WINDOW, nullptr, nullptr, &startup, &dummy));
-    ::CloseHandle(dummy.hThread);
-    ::CloseHandle(dummy.hProcess);
+    const win32::unique_handle dummyThread(dummy.hThread);
+    const win32::unique_handle dummyProcess(dummy.hProcess);
     EndAll(L"kioskapp.exe");
     EndAll(L"watchdog.exe");  // which would start the application itself
     std::this_thread::sleep_for(4s);

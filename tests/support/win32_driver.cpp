@@ -134,7 +134,11 @@ void Click(HWND button) {
 }
 
 void PressOk(HWND dialog) {
-    ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    PressButton(dialog, IDOK);
+}
+
+void PressButton(HWND dialog, int id) {
+    ::PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
 bool AnswerInputDialog(DWORD processId, const std::wstring& caption, const std::wstring& text) {
@@ -147,6 +151,37 @@ bool AnswerInputDialog(DWORD processId, const std::wstring& caption, const std::
     TypeText(field, text);
     PressOk(dialog);
     return WaitUntil([&] { return !::IsWindow(dialog); }, 10s);
+}
+
+StartedProgram::StartedProgram(const std::filesystem::path& program) {
+    std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         program.parent_path().c_str(), &startup, &process)) {
+        const win32::unique_handle thread(process.hThread);
+        process_.reset(process.hProcess);
+        id_ = process.dwProcessId;
+    }
+}
+
+StartedProgram::~StartedProgram() {
+    if (process_ && !Ended(0ms)) {
+        ::TerminateProcess(process_.get(), 1);
+        ::WaitForSingleObject(process_.get(), 5000);
+    }
+}
+
+bool StartedProgram::Ended(std::chrono::milliseconds within) const {
+    return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) ==
+           WAIT_OBJECT_0;
+}
+
+HWND StartedProgram::WindowOfClass(const std::wstring& className,
+                                   std::chrono::milliseconds within) const {
+    return WaitForWindow(
+        id_, [&](HWND window) { return ClassOf(window) == className; }, within);
 }
 
 COLORREF PixelInside(HWND window, int x, int y) {

@@ -6,8 +6,11 @@
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
+
+#include "win32_handle.h"
 
 namespace quarn::test {
 
@@ -32,6 +35,8 @@ void TypeText(HWND field, const std::wstring& text);
 void SelectAll(HWND field);
 void Click(HWND button);
 void PressOk(HWND dialog);
+// Presses a dialog's button by its identifier (IDYES, IDNO, ...).
+void PressButton(HWND dialog, int id);
 // Types into the input dialog with this caption and confirms it.
 bool AnswerInputDialog(DWORD processId, const std::wstring& caption, const std::wstring& text);
 
@@ -40,5 +45,26 @@ COLORREF PixelInside(HWND window, int x, int y);
 
 // Waits until the condition holds; false when it did not in time.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds within);
+
+// A program started as the administrator starts it (working folder = its
+// own), ended with the test unless it ended by itself.
+class StartedProgram {
+  public:
+    explicit StartedProgram(const std::filesystem::path& program);
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+    ~StartedProgram();
+
+    DWORD Id() const { return id_; }
+    bool Started() const { return static_cast<bool>(process_); }
+    bool Ended(std::chrono::milliseconds within) const;
+    // Its first visible top-level window of this window class.
+    HWND WindowOfClass(const std::wstring& className,
+                       std::chrono::milliseconds within = std::chrono::seconds(20)) const;
+
+  private:
+    win32::unique_handle process_;
+    DWORD id_ = 0;
+};
 
 }  // namespace quarn::test

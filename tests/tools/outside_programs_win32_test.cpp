@@ -35,7 +35,7 @@ win32::unique_handle Launch(const std::wstring& program, const std::wstring& arg
         ADD_FAILURE() << "cannot start " << std::string(program.begin(), program.end());
         return {};
     }
-    ::CloseHandle(process.hThread);
+    const win32::unique_handle thread(process.hThread);
     return win32::unique_handle(process.hProcess);
 }
 

@@ -30,7 +30,7 @@ class RunningProgram {
         PROCESS_INFORMATION process{};
         if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                              CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-            ::CloseHandle(process.hThread);
+            const win32::unique_handle thread(process.hThread);
             process_.reset(process.hProcess);
             id_ = process.dwProcessId;
         }
@@ -82,7 +82,19 @@ TEST_F(ProcessQueriesWin32, FindsARunningProgramEachByItsOwnRule) {
 
 TEST_F(ProcessQueriesWin32, TheMachineShellIsExplorer) {
     EXPECT_EQ(ReadMachineShell(), L"explorer.exe");
-    EXPECT_TRUE(OpenShellProcess());  // the desktop of the virtual display
+    // Under Wine, explorer.exe is the desktop of the virtual display; it runs
+    // while a window of the desktop exists.
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                          nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    bool opened = static_cast<bool>(OpenShellProcess());
+    while (!opened && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+        opened = static_cast<bool>(OpenShellProcess());
+    }
+    EXPECT_TRUE(opened);
+    ::DestroyWindow(window);
 }
 
 TEST_F(ProcessQueriesWin32, LaunchesInTheConsoleSessionUnlessHeldBack) {

@@ -94,7 +94,7 @@ quarn::win32::unique_handle Start(const std::wstring& program, const std::wstrin
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         return {};
     }
-    ::CloseHandle(process.hThread);
+    const quarn::win32::unique_handle thread(process.hThread);
     return quarn::win32::unique_handle(process.hProcess);
 }
 
