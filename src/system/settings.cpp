@@ -79,6 +79,10 @@ std::wstring ReadRelease(RegistryBackend& registry) {
     return Read(L"QUARN-Release", registry);
 }
 
+void WriteRelease(const std::wstring& release, RegistryBackend& registry) {
+    OpenForWriting(registry).WriteString(L"QUARN-Release", release);
+}
+
 void SetQuarnFlag(RegistryBackend& registry) {
     WriteSwallowing(L"quarn", L"1", registry);
 }

@@ -40,6 +40,8 @@ std::wstring ReadProgramParameter(RegistryBackend& registry = DefaultRegistry())
 std::wstring ReadCompleteLockDown(RegistryBackend& registry = DefaultRegistry());
 // "QUARN-Release"; passes on.
 std::wstring ReadRelease(RegistryBackend& registry = DefaultRegistry());
+// Writes "QUARN-Release"; passes on.
+void WriteRelease(const std::wstring& release, RegistryBackend& registry = DefaultRegistry());
 // "quarn" = "1" before and "0" after a lock or shell-switch operation; never
 // reports a failure.
 void SetQuarnFlag(RegistryBackend& registry = DefaultRegistry());
