@@ -9,12 +9,15 @@
 #include "application.h"
 #include "file_io.h"
 #include "form1_ids.h"
+#include "form7.h"
 #include "logon_shell.h"
 #include "outside_programs.h"
 #include "release.h"
 #include "settings.h"
 #include "system_queries.h"
 #include "text_encoding.h"
+#include "update_ini.h"
+#include "updates_win32.h"
 
 namespace quarn {
 namespace {
@@ -355,7 +358,31 @@ void TForm1::Timer1Timer() {
 
 void TForm1::Timer2Timer() {
     ::KillTimer(Handle(), kTimer2);
-    // The update check comes with the updates.
+    CheckForUpdate();
+}
+
+void TForm1::CheckForUpdate() {
+    const std::wstring ini = (options_.programFolder / kIniFileName).wstring();
+    if (ReadUpdateSetting(ini, L"CheckUpdateviaInternet", L"") != L"1") {
+        return;
+    }
+    if (!OffersUpdate(FetchRemoteRelease(ini), BuiltInReleaseW)) {
+        return;
+    }
+    if (dialogs_.AskYesNo(L"QUARN Update available, Install Update ?", L"UPDATE")) {
+        StartUpdateDownload();
+    }
+}
+
+void TForm1::StartUpdateDownload() {
+    WriteRelease(L"");
+    if (updateWindow_ == nullptr) {
+        return;
+    }
+    updateWindow_->Show();
+    updateWindow_->SetLabel(L"please download and install ...");
+    updateWindow_->SetGauge(0);
+    updateWindow_->Button1Click();
 }
 
 void TForm1::StoreField(HWND field, const wchar_t* valueName) {

@@ -21,7 +21,8 @@ namespace quarn {
 class TForm1 final : public Window, private CatalogueWindow {
   public:
     struct Options {
-        // The folder of quarn.xml and dummy.exe: the configurator's own.
+        // The folder of quarn.xml, quarn.ini and dummy.exe: the
+        // configurator's own.
         std::filesystem::path programFolder;
         std::chrono::milliseconds rowPause = kRowPause;
         // Shown after the caption, for builds that are not the product.
@@ -59,6 +60,12 @@ class TForm1 final : public Window, private CatalogueWindow {
     void Help1Click();
     void About1Click();
     void Image1Click();
+
+    // The update check of the start-up sequence, and the download it offers.
+    void CheckForUpdate();
+    void StartUpdateDownload();
+    // The update window, created after this one.
+    void SetUpdateWindow(class TForm7* window) { updateWindow_ = window; }
 
     // The shell switch of the locked-down account (also used by locking).
     void SwitchShellToWatchdog();
@@ -139,6 +146,7 @@ class TForm1 final : public Window, private CatalogueWindow {
     bool started_ = false;         // the start-up sequence ran already
     bool closeAfterPass_ = false;  // a close asked for during a pass
     bool settingField_ = false;    // SetFieldText runs the change operation itself
+    class TForm7* updateWindow_ = nullptr;
 };
 
 template <typename Operation>

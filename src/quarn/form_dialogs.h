@@ -30,6 +30,11 @@ class FormDialogs : public UserPrompts {
     virtual std::optional<std::wstring> ChooseFile(const FileDialogRequest& request) = 0;
     // The shell's "open" verb, shown normally; false when it failed.
     virtual bool OpenWithShell(const std::wstring& file) = 0;
+    // A question with Yes and No, No the default button, no icon.
+    virtual bool AskYesNo(const std::wstring& text, const std::wstring& title) = 0;
+    // The save dialog; it asks before replacing an existing file. Nothing
+    // when it was closed without a choice.
+    virtual std::optional<std::wstring> ChooseSaveFile(const FileDialogRequest& request) = 0;
 };
 
 class Win32FormDialogs final : public FormDialogs {
@@ -43,6 +48,8 @@ class Win32FormDialogs final : public FormDialogs {
     void ShowError(const std::wstring& text) override;
     std::optional<std::wstring> ChooseFile(const FileDialogRequest& request) override;
     bool OpenWithShell(const std::wstring& file) override;
+    bool AskYesNo(const std::wstring& text, const std::wstring& title) override;
+    std::optional<std::wstring> ChooseSaveFile(const FileDialogRequest& request) override;
 
   private:
     HWND owner_ = nullptr;

@@ -26,23 +26,40 @@ void Win32FormDialogs::ShowError(const std::wstring& text) {
                   MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
-std::optional<std::wstring> Win32FormDialogs::ChooseFile(const FileDialogRequest& request) {
+namespace {
+
+std::optional<std::wstring> RunFileDialog(HWND owner, const FileDialogRequest& request, bool save) {
     std::vector<wchar_t> file(32768, L'\0');
     request.fileName.copy(file.data(), file.size() - 1);
     std::wstring filter = request.filterName + L'\0' + request.filterPattern + L'\0' + L'\0';
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner_;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = request.defaultExtension.c_str();
-    dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&dialog)) {
+    dialog.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_EXPLORER |
+                   (save ? OFN_OVERWRITEPROMPT : 0);
+    if (!(save ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog))) {
         return std::nullopt;
     }
     return std::wstring(file.data());
+}
+
+}  // namespace
+
+std::optional<std::wstring> Win32FormDialogs::ChooseFile(const FileDialogRequest& request) {
+    return RunFileDialog(owner_, request, false);
+}
+
+std::optional<std::wstring> Win32FormDialogs::ChooseSaveFile(const FileDialogRequest& request) {
+    return RunFileDialog(owner_, request, true);
+}
+
+bool Win32FormDialogs::AskYesNo(const std::wstring& text, const std::wstring& title) {
+    return ::MessageBoxW(owner_, text.c_str(), title.c_str(), MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
 bool Win32FormDialogs::OpenWithShell(const std::wstring& file) {

@@ -13,10 +13,13 @@
 #include "admin_password.h"
 #include "application.h"
 #include "form1.h"
+#include "form7.h"
 #include "logon_shell.h"
 #include "settings.h"
 #include "system_queries.h"
 #include "text_encoding.h"
+#include "update_ini.h"
+#include "updates_win32.h"
 #include "win32_handle.h"
 
 namespace {
@@ -28,9 +31,7 @@ constexpr wchar_t kBuildNote[] = L"";
 #endif
 
 std::filesystem::path ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).parent_path();
+    return quarn::ExecutableFolder();
 }
 
 std::wstring CurrentDirectory() {
@@ -48,8 +49,8 @@ void RunHidden(std::wstring commandLine) {
     PROCESS_INFORMATION process{};
     if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                          &startup, &process)) {
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
+        const quarn::win32::unique_handle thread(process.hThread);
+        const quarn::win32::unique_handle child(process.hProcess);
     }
 }
 
@@ -95,6 +96,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         application.SetTitle(L"QUARN");
         TForm1 form(dialogs, {ProgramFolder(), kRowPause, kBuildNote});
         dialogs.SetOwner(form.Handle());
+        TForm7 updateWindow(dialogs,
+                            {form.Handle(),
+                             [] {
+                                 return SetupDownloadUrl(
+                                     ReadUpdateSetting((ProgramFolder() / kIniFileName).wstring(),
+                                                       L"QUARNUpdateURL", kDefaultUpdateUrl));
+                             },
+                             [&form] { ::PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }, nullptr});
+        form.SetUpdateWindow(&updateWindow);
         form.Show();
         return application.Run();
     } catch (const std::exception& error) {

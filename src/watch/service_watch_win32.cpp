@@ -5,6 +5,8 @@
 #include "event_log.h"
 #include "service_commands.h"
 #include "text_encoding.h"
+#include "update_ini.h"
+#include "updates_win32.h"
 
 namespace quarn {
 namespace {
@@ -40,7 +42,12 @@ TService_watch::~TService_watch() {
 }
 
 void TService_watch::ServiceCreate() {
-    // The update defaults of quarn.ini join here with the updates.
+    try {
+        WriteUpdateDefaults(IniBesideExecutable());
+    } catch (const std::exception& error) {
+        // The service runs without the file; nothing of its own work needs it.
+        ReportErrorEvent(kEventSource, Utf8ToUtf16(error.what()));
+    }
     ::SetPriorityClass(::GetCurrentProcess(), IDLE_PRIORITY_CLASS);
 }
 
@@ -56,6 +63,7 @@ void TService_watch::ServiceStart() {
 }
 
 void TService_watch::LogTimerTimer() {
+    RunReleaseStep(platform_);
     switch (CheckStationUser(platform_)) {
         case TimerSwitch::On:
             SetRegisteredTimer(true);

@@ -2,6 +2,7 @@
 
 #include "process_queries_win32.h"
 #include "session_launcher_win32.h"
+#include "updates_win32.h"
 
 namespace quarn {
 
@@ -21,6 +22,19 @@ bool Win32StationPlatform::LaunchInUserSession(const std::wstring& application,
                                                const std::wstring& commandLine,
                                                const std::wstring& workingDirectory) {
     return quarn::LaunchInUserSession(application, commandLine, workingDirectory);
+}
+
+std::wstring Win32StationPlatform::ReadUpdateSetting(const std::wstring& key,
+                                                     const std::wstring& fallback) {
+    return quarn::ReadUpdateSetting(IniBesideExecutable(), key, fallback);
+}
+
+void Win32StationPlatform::WriteUpdateSetting(const std::wstring& key, const std::wstring& value) {
+    quarn::WriteUpdateSetting(IniBesideExecutable(), key, value);
+}
+
+std::wstring Win32StationPlatform::FetchRemoteRelease() {
+    return quarn::FetchRemoteRelease(IniBesideExecutable());
 }
 
 }  // namespace quarn

@@ -13,6 +13,9 @@ class Win32StationPlatform final : public StationPlatform {
     bool ShellProcessOpens() override;
     bool LaunchInUserSession(const std::wstring& application, const std::wstring& commandLine,
                              const std::wstring& workingDirectory) override;
+    std::wstring ReadUpdateSetting(const std::wstring& key, const std::wstring& fallback) override;
+    void WriteUpdateSetting(const std::wstring& key, const std::wstring& value) override;
+    std::wstring FetchRemoteRelease() override;
 };
 
 }  // namespace quarn

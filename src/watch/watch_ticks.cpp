@@ -2,6 +2,7 @@
 
 #include "outside_programs.h"
 #include "process_queries.h"
+#include "release.h"
 #include "settings.h"
 
 namespace quarn {
@@ -9,6 +10,22 @@ namespace quarn {
 ProgramPath SplitProgramPath(const std::wstring& program) {
     const std::wstring_view fileName = FileNamePart(program);
     return {program.substr(0, program.size() - fileName.size()), std::wstring(fileName)};
+}
+
+void RunReleaseStep(StationPlatform& platform, RegistryBackend& registry) {
+    const std::wstring release = ReadRelease(registry);
+    if (release == BuiltInReleaseW || release != L"update") {
+        return;
+    }
+    const std::wstring actual = platform.ReadUpdateSetting(L"ActualRelease", release);
+    if (actual != BuiltInReleaseW && platform.FetchRemoteRelease() == BuiltInReleaseW) {
+        platform.WriteUpdateSetting(L"ActualRelease", BuiltInReleaseW);
+        WriteRelease(BuiltInReleaseW, registry);
+    }
+    WriteRelease(BuiltInReleaseW, registry);
+    platform.WriteUpdateSetting(L"ActualRelease", BuiltInReleaseW);
+    const std::wstring installDir = ReadInstallDir(registry);
+    platform.LaunchInUserSession(VersionProgramPath(installDir), L" ", installDir);
 }
 
 TimerSwitch CheckStationUser(StationPlatform& platform, RegistryBackend& registry) {

@@ -24,9 +24,20 @@ class StationPlatform {
     virtual bool LaunchInUserSession(const std::wstring& application,
                                      const std::wstring& commandLine,
                                      const std::wstring& workingDirectory) = 0;
+    // quarn.ini beside the service, section "Update".
+    virtual std::wstring ReadUpdateSetting(const std::wstring& key,
+                                           const std::wstring& fallback) = 0;
+    virtual void WriteUpdateSetting(const std::wstring& key, const std::wstring& value) = 0;
+    // The release number on the maker's web server; empty on any failure.
+    virtual std::wstring FetchRemoteRelease() = 0;
 };
 
 enum class TimerSwitch { On, Off, Keep };
+
+// First in every LogTimer tick: once "QUARN-Release" reads "update", this
+// release is recorded in the settings key and quarn.ini, and version.exe is
+// started once in the user's session.
+void RunReleaseStep(StationPlatform& platform, RegistryBackend& registry = DefaultRegistry());
 
 // LogTimer's user check: RegisteredTimer on while the locked-down account is
 // at the station and the machine shell runs, off when another account is.

@@ -16,6 +16,8 @@ class ScriptedFormDialogs final : public FormDialogs {
   public:
     std::deque<std::pair<bool, std::wstring>> inputs;     // confirm, text
     std::deque<std::optional<std::wstring>> fileChoices;  // nothing = cancelled
+    std::deque<std::optional<std::wstring>> saveChoices;  // nothing = cancelled
+    std::deque<bool> answers;                             // Yes or No; none left = No
     std::vector<std::wstring> journal;
 
     bool InputQueryMasked(const std::wstring& caption, const std::wstring& prompt,
@@ -45,6 +47,24 @@ class ScriptedFormDialogs final : public FormDialogs {
     bool OpenWithShell(const std::wstring& file) override {
         journal.push_back(L"open " + file);
         return true;
+    }
+    bool AskYesNo(const std::wstring& text, const std::wstring& title) override {
+        journal.push_back(L"question " + title + L" | " + text);
+        if (answers.empty()) {
+            return false;
+        }
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+    std::optional<std::wstring> ChooseSaveFile(const FileDialogRequest& request) override {
+        journal.push_back(L"save dialog " + request.fileName + L" " + request.filterPattern);
+        if (saveChoices.empty()) {
+            return std::nullopt;
+        }
+        auto choice = saveChoices.front();
+        saveChoices.pop_front();
+        return choice;
     }
 };
 

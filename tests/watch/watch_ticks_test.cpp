@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <set>
 
 #include "memory_registry.h"
@@ -49,6 +50,20 @@ class RecordingStation final : public StationPlatform {
                              const std::wstring& workingDirectory) override {
         launches.push_back({application, commandLine, workingDirectory});
         return true;
+    }
+    std::map<std::wstring, std::wstring> ini;  // quarn.ini's section "Update"
+    std::wstring remoteRelease;
+    int fetches = 0;
+    std::wstring ReadUpdateSetting(const std::wstring& key, const std::wstring& fallback) override {
+        const auto it = ini.find(key);
+        return it == ini.end() ? fallback : it->second;
+    }
+    void WriteUpdateSetting(const std::wstring& key, const std::wstring& value) override {
+        ini[key] = value;
+    }
+    std::wstring FetchRemoteRelease() override {
+        ++fetches;
+        return remoteRelease;
     }
 };
 
@@ -204,6 +219,55 @@ TEST_F(WatchTicks, ReadErrorsThatPassOnEndTheTick) {
     access.WriteInteger(L"CompleteLockDown", 1);
     EXPECT_THROW(KeepProgramsRunning(station_, registry_), RegistryError);
     EXPECT_TRUE(station_.launches.empty());
+}
+
+TEST_F(WatchTicks, TheReleaseStepAfterAnUpdate) {
+    struct Row {
+        const char* name;
+        std::optional<std::wstring> release;  // "QUARN-Release", or missing
+        std::optional<std::wstring> actual;   // "ActualRelease", or missing
+        std::wstring remote;
+        bool recorded;  // both hold 2539162 afterwards and version.exe was started
+        int fetches;
+    };
+    const Row rows[] = {
+        {"after an update", L"update", L"2539162", L"", true, 0},
+        {"quarn.ini changed since the service started", L"update", L"2539000", L"2539162", true, 1},
+        {"no quarn.ini entry", L"update", std::nullopt, L"", true, 1},
+        {"this release recorded", L"2539162", L"2539162", L"", false, 0},
+        {"an update accepted, not installed yet", L"", L"2539162", L"", false, 0},
+        {"no value at all", std::nullopt, std::nullopt, L"", false, 0},
+        {"Update in capitals is not the word", L"Update", L"2539162", L"", false, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RegistryAccess settings(kKeyAllAccess | kSettingsView, registry_);
+        settings.SetRootKey(RegistryRoot::LocalMachine);
+        settings.DeleteKey(kSettingsKey);
+        Setting(L"QUARN-DIR", L"C:\\QUARN");
+        if (row.release) {
+            Setting(L"QUARN-Release", row.release->c_str());
+        }
+        station_ = RecordingStation{};
+        station_.remoteRelease = row.remote;
+        if (row.actual) {
+            station_.ini[L"ActualRelease"] = *row.actual;
+        }
+        RunReleaseStep(station_, registry_);
+        EXPECT_EQ(station_.fetches, row.fetches);
+        if (row.recorded) {
+            EXPECT_EQ(ReadRelease(registry_), L"2539162");
+            EXPECT_EQ(station_.ini[L"ActualRelease"], L"2539162");
+            EXPECT_EQ(station_.launches,
+                      (std::vector<Launch>{{L"C:\\QUARN\\version.exe", L" ", L"C:\\QUARN"}}));
+            station_.launches.clear();
+            RunReleaseStep(station_, registry_);  // once only
+            EXPECT_TRUE(station_.launches.empty());
+        } else {
+            EXPECT_EQ(ReadRelease(registry_), row.release.value_or(L""));
+            EXPECT_TRUE(station_.launches.empty());
+        }
+    }
 }
 
 }  // namespace
