@@ -17,6 +17,7 @@
 #include "logon_shell.h"
 #include "policy_table.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
 #include "win32_driver.h"
@@ -31,30 +32,6 @@ using namespace test;
 
 std::filesystem::path Windows(const char* path) {
     return std::filesystem::path(path);
-}
-
-std::wstring WineUser() {
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    ::GetUserNameW(name, &size);
-    return name;
-}
-
-std::optional<std::uint32_t> UserPolicy(const std::wstring& sid, const wchar_t* name) {
-    RegistryBackend& registry = DefaultRegistry();
-    KeyHandle key{};
-    if (registry.OpenKey(
-            registry.Root(RegistryRoot::Users),
-            sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", kKeyRead,
-            key) != kErrorSuccess) {
-        return std::nullopt;
-    }
-    const OwnedKey owner(registry, key);
-    RegistryValue value;
-    if (registry.QueryValue(key, name, value) != kErrorSuccess || value.data.size() != 4) {
-        return std::nullopt;
-    }
-    return value.data[0] | value.data[1] << 8 | value.data[2] << 16 | value.data[3] << 24;
 }
 
 // One run of quarn.exe.
@@ -78,9 +55,7 @@ class ConfiguratorEndToEnd : public ::testing::Test {
         }
         ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL",
                                   (folder_->Path() / L"journal.txt").c_str());
-        RegistryAccess settings(kKeyAllAccess | kSettingsView);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey();
         WriteAutoLogon(false, L"", L"");
     }
     static void TearDownTestSuite() {
@@ -135,9 +110,9 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     const HWND user = FindControl(form, form1::kUserId);
     ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(user) != FALSE; }, 5s));
     SelectAll(user);
-    TypeText(user, WineUser());
+    TypeText(user, test::CurrentUserName());
     EXPECT_EQ(ReadAccountName(), [] {
-        std::wstring name = WineUser();
+        std::wstring name = test::CurrentUserName();
         for (wchar_t& c : name) {
             c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
         }
@@ -147,7 +122,7 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     // Locking the Wine user's own account shows its SID.
     Click(FindControl(form, form1::kLockId));
     const std::wstring sid = [] {
-        const AccountLookup lookup = GetAccountSid(L"", WineUser());
+        const AccountLookup lookup = GetAccountSid(L"", test::CurrentUserName());
         return lookup.sid ? SidToText(*lookup.sid) : L"";
     }();
     ASSERT_FALSE(sid.empty());
@@ -160,21 +135,27 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     // Lock Down on: the watchdog shell, the lock catalogue in the real hive.
     Click(FindControl(form, form1::kLockDownId));
     ASSERT_TRUE(WaitUntil(
-        [&] { return ReadCompleteLockDown() == L"true" && UserPolicy(sid, L"NoDesktop") == 1u; },
+        [&] {
+            return ReadCompleteLockDown() == L"true" &&
+                   test::ExplorerPolicy(sid, L"NoDesktop") == 1u;
+        },
         60s));
     const HWND progress = FindControl(form, form1::kProgressBarId);
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
     EXPECT_EQ(ReadAccountShell(sid), (Folder() / L"watchdog.exe").wstring());
-    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 67108863u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 67108863u);
 
     // Lock Down off: explorer.exe and the unlock catalogue.
     Click(FindControl(form, form1::kLockDownId));
     ASSERT_TRUE(WaitUntil(
-        [&] { return ReadCompleteLockDown() == L"false" && UserPolicy(sid, L"NoDesktop") == 0u; },
+        [&] {
+            return ReadCompleteLockDown() == L"false" &&
+                   test::ExplorerPolicy(sid, L"NoDesktop") == 0u;
+        },
         60s));
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
     EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
-    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 0u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 0u);
 
     // A second configurator is refused and the first goes on.
     {

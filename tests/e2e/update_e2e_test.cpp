@@ -19,6 +19,7 @@
 #include "file_io.h"
 #include "loopback_http_server.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
 #include "text_encoding.h"
@@ -40,13 +41,6 @@ using namespace test;
 constexpr wchar_t kServiceName[] = L"watch";
 constexpr wchar_t kLogonUi[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Authentication\\LogonUI";
-
-std::wstring WineUser() {
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    ::GetUserNameW(name, &size);
-    return name;
-}
 
 DWORD ServiceState(SC_HANDLE service) {
     SERVICE_STATUS status{};
@@ -84,11 +78,9 @@ class UpdateEndToEnd : public ::testing::Test {
             std::filesystem::copy_file(from, station_ / name);
         }
         ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", (folder_ / L"journal.txt").c_str());
-        RegistryAccess settings(kKeyAllAccess | kSettingsView);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey();
         WritePasswordDigest(PasswordDigest(L"secret1"));
-        WriteSetting(L"QUARN-Username", WineUser());
+        WriteSetting(L"QUARN-Username", test::CurrentUserName());
         WriteSetting(L"QUARN-DIR", station_.wstring());
         WriteRelease(L"2539162");
         // Somebody else at the station: the service's watchdog stays off.

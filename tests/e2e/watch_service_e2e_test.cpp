@@ -13,6 +13,7 @@
 #include "file_io.h"
 #include "process_list.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
 #include "text_case.h"
@@ -27,13 +28,6 @@ using test::WaitUntil;
 
 constexpr wchar_t kLogonUi[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Authentication\\LogonUI";
-
-std::wstring WineUser() {
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    ::GetUserNameW(name, &size);
-    return name;
-}
 
 bool Running(const wchar_t* name) {
     for (const ProcessEntry& entry : ListProcesses()) {
@@ -94,15 +88,13 @@ class WatchService : public ::testing::Test {
             std::filesystem::copy_file(from, folder_ / name);
         }
         RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 10s);
-        RegistryAccess settings(kKeyAllAccess | kSettingsView);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
-        WriteSetting(L"QUARN-Username", WineUser());
+        test::RemoveSettingsKey();
+        WriteSetting(L"QUARN-Username", test::CurrentUserName());
         WriteSetting(L"QUARN-DIR", folder_.Path().wstring());
         WriteSetting(L"Program", (folder_ / L"kioskapp.exe").wstring());
         WriteSetting(L"ProgramParameter", L"\"" + (folder_ / L"starts.log").wstring() + L"\" 600");
         WriteSetting(L"CompleteLockDown", L"false");
-        SetLastUser(L"STATION\\" + WineUser());
+        SetLastUser(L"STATION\\" + test::CurrentUserName());
     }
 
     void TearDown() override {

@@ -20,6 +20,7 @@
 #include "logon_shell.h"
 #include "policy_row_applier.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "release.h"
 #include "scripted_form_dialogs.h"
 #include "settings.h"
@@ -33,15 +34,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::wstring WineUser() {
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    ::GetUserNameW(name, &size);
-    return name;
-}
-
 std::wstring WineUserSid() {
-    const AccountLookup lookup = GetAccountSid(L"", WineUser());
+    const AccountLookup lookup = GetAccountSid(L"", test::CurrentUserName());
     return lookup.sid ? SidToText(*lookup.sid) : L"";
 }
 
@@ -60,32 +54,12 @@ std::wstring Winlogon(const wchar_t* name) {
     return access.ReadString(name);
 }
 
-// A per-user policy value of the Wine user's own hive, as text or number.
-std::optional<std::uint32_t> UserPolicy(const std::wstring& sid, const wchar_t* name) {
-    RegistryBackend& registry = DefaultRegistry();
-    KeyHandle key{};
-    if (registry.OpenKey(
-            registry.Root(RegistryRoot::Users),
-            sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", kKeyRead,
-            key) != kErrorSuccess) {
-        return std::nullopt;
-    }
-    const OwnedKey owner(registry, key);
-    RegistryValue value;
-    if (registry.QueryValue(key, name, value) != kErrorSuccess || value.data.size() != 4) {
-        return std::nullopt;
-    }
-    return value.data[0] | value.data[1] << 8 | value.data[2] << 16 | value.data[3] << 24;
-}
-
 class Form1Test : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { Application::Instance().Initialize(); }
 
     void SetUp() override {
-        RegistryAccess settings(kKeyAllAccess | kSettingsView);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey();
         LockedAccountSid.clear();
         DomainRoleCode.clear();
         ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", (folder_ / "journal.txt").c_str());
@@ -201,7 +175,7 @@ TEST_F(Form1Test, LockStatesThroughTheTransitions) {
     EXPECT_EQ(dialogs_.journal.back(), L"message user not found !");
     EXPECT_TRUE(LockedAccountSid.empty());
 
-    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
     form.QUARNlockClick();
     expect({kGreen, L"unlock", false, sid});
     EXPECT_EQ(LockedAccountSid, sid);
@@ -215,7 +189,7 @@ TEST_F(Form1Test, LockStatesThroughTheTransitions) {
 TEST_F(Form1Test, LockingWithAnEmptyPasswordGivesTheDefault) {
     TForm1& form = Form();
     form.Show();
-    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
     form.QUARNlockClick();
     EXPECT_EQ(Text(form.USERPASSWORD), L"tavri");
     EXPECT_EQ(ReadPanelPassword(), L"tavri");
@@ -232,7 +206,7 @@ TEST_F(Form1Test, TheWholePasswordIsSetAndUsedForTheLogon) {
     form.Show();
     const std::wstring longPassword = L"a-password-of-more-than-nineteen-characters";
     ::SetWindowTextW(form.USERPASSWORD, longPassword.c_str());
-    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
     form.QUARNlockClick();
     for (const std::wstring& line : Journal()) {
         EXPECT_NE(line.find(L"password=\"" + longPassword + L"\""), std::wstring::npos) << line;
@@ -250,7 +224,7 @@ TEST_F(Form1Test, DomainRolesThatChangeTheAdministratorsGroup) {
         DomainRoleCode = role;
         TForm1& form = Form();
         form.Show();
-        ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+        ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
         form.QUARNlockClick();  // lock
         form.QUARNlockClick();  // unlock
         std::vector<std::wstring> groupCalls;
@@ -340,7 +314,7 @@ TEST_F(Form1Test, LockDownOnAndOffSwitchesShellCatalogueAndSetting) {
     WriteSetting(L"QUARN-DIR", L"C:\\QUARN");
     TForm1& form = Form();
     form.Show();
-    ::SetWindowTextW(form.QUARNUSER, WineUser().c_str());
+    ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
     form.QUARNlockClick();
     const std::wstring sid = LockedAccountSid;
     EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
@@ -348,8 +322,8 @@ TEST_F(Form1Test, LockDownOnAndOffSwitchesShellCatalogueAndSetting) {
     form.SetChecked(form.CompleteLockDown, true);
     EXPECT_EQ(ReadAccountShell(sid), L"C:\\QUARN\\watchdog.exe");
     EXPECT_EQ(ReadCompleteLockDown(), L"true");
-    EXPECT_EQ(UserPolicy(sid, L"NoDesktop"), 1u);
-    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 67108863u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDesktop"), 1u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 67108863u);
     // The catalogue's own automatic logon does not outlive the pass.
     EXPECT_EQ(Winlogon(L"AutoAdminLogon"), L"0");
     EXPECT_EQ(Winlogon(L"DefaultUserName"), L"");
@@ -358,8 +332,8 @@ TEST_F(Form1Test, LockDownOnAndOffSwitchesShellCatalogueAndSetting) {
     form.SetChecked(form.CompleteLockDown, false);
     EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
     EXPECT_EQ(ReadCompleteLockDown(), L"false");
-    EXPECT_EQ(UserPolicy(sid, L"NoDesktop"), 0u);
-    EXPECT_EQ(UserPolicy(sid, L"NoDrives"), 0u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDesktop"), 0u);
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 0u);
     EXPECT_EQ(ReadQuarnFlag(), L"0");
     EXPECT_TRUE(dialogs_.journal.empty()) << Utf16ToUtf8(dialogs_.journal.front());
 }
@@ -386,7 +360,7 @@ TEST_F(Form1Test, AFailedShellSwitchReachesTheErrorReport) {
 }
 
 TEST_F(Form1Test, TheStartUpSequenceRunsOnceOnly) {
-    WriteSetting(L"QUARN-Username", WineUser());
+    WriteSetting(L"QUARN-Username", test::CurrentUserName());
     TForm1& form = Form();
     form.Show();
     form.FormActivate();
@@ -400,7 +374,7 @@ TEST_F(Form1Test, TheStartUpSequenceRunsOnceOnly) {
 }
 
 TEST_F(Form1Test, ScreenshotsOfBothPanels) {
-    WriteSetting(L"QUARN-Username", WineUser());
+    WriteSetting(L"QUARN-Username", test::CurrentUserName());
     WriteSetting(L"Program", L"C:\\Program Files (x86)\\Internet Explorer\\iexplore.exe");
     WriteSetting(L"ProgramParameter", L"-K https://www.morvil.example/");
     TForm1& form = Form();

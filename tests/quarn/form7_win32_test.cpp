@@ -18,6 +18,7 @@
 #include "form7.h"
 #include "loopback_http_server.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "scripted_form_dialogs.h"
 #include "settings.h"
 #include "temp_folder.h"
@@ -53,9 +54,7 @@ class UpdateWindow : public ::testing::Test {
     static void SetUpTestSuite() { Application::Instance().Initialize(); }
 
     void SetUp() override {
-        RegistryAccess settings(kKeyAllAccess | kSettingsView);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey();
         WriteRelease(L"2539162");
         ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", (folder_ / "journal.txt").c_str());
         form1_ = std::make_unique<TForm1>(dialogs_, TForm1::Options{folder_.Path(), 0ms, L""});

@@ -31,9 +31,7 @@ class LogonShell : public ::testing::TestWithParam<std::string> {
                 access.DeleteValue(name);
             }
         }
-        RegistryAccess settings(kKeyAllAccess | kSettingsView, Backend());
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey(Backend());
     }
 
     // The machine's automatic logon is put back as it was after each test.

@@ -37,12 +37,7 @@ class ScriptedFormDialogs final : public FormDialogs {
     void ShowError(const std::wstring& text) override { journal.push_back(L"error " + text); }
     std::optional<std::wstring> ChooseFile(const FileDialogRequest& request) override {
         journal.push_back(L"file dialog " + request.fileName + L" " + request.filterPattern);
-        if (fileChoices.empty()) {
-            return std::nullopt;
-        }
-        auto choice = fileChoices.front();
-        fileChoices.pop_front();
-        return choice;
+        return Next(fileChoices, std::optional<std::wstring>());
     }
     bool OpenWithShell(const std::wstring& file) override {
         journal.push_back(L"open " + file);
@@ -50,21 +45,24 @@ class ScriptedFormDialogs final : public FormDialogs {
     }
     bool AskYesNo(const std::wstring& text, const std::wstring& title) override {
         journal.push_back(L"question " + title + L" | " + text);
-        if (answers.empty()) {
-            return false;
-        }
-        const bool yes = answers.front();
-        answers.pop_front();
-        return yes;
+        return Next(answers, false);
     }
     std::optional<std::wstring> ChooseSaveFile(const FileDialogRequest& request) override {
         journal.push_back(L"save dialog " + request.fileName + L" " + request.filterPattern);
-        if (saveChoices.empty()) {
-            return std::nullopt;
+        return Next(saveChoices, std::optional<std::wstring>());
+    }
+
+  private:
+    // The next scripted answer; when the script has run out, the answer of a
+    // dialog closed without a choice.
+    template <typename Answer>
+    static Answer Next(std::deque<Answer>& script, Answer whenEmpty) {
+        if (script.empty()) {
+            return whenEmpty;
         }
-        auto choice = saveChoices.front();
-        saveChoices.pop_front();
-        return choice;
+        Answer answer = std::move(script.front());
+        script.pop_front();
+        return answer;
     }
 };
 

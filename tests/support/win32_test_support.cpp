@@ -46,6 +46,13 @@ std::wstring CurrentUserSid() {
     return text;
 }
 
+std::wstring CurrentUserName() {
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    ::GetUserNameW(name, &size);
+    return name;
+}
+
 bool RunningUnderWine() {
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;

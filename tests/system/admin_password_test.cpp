@@ -49,15 +49,9 @@ class AdminPassword : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         registry_ = test::MakeRegistry(GetParam());
-        RemoveSettingsKey();
+        test::RemoveSettingsKey(Backend());
     }
-    void TearDown() override { RemoveSettingsKey(); }
-
-    void RemoveSettingsKey() {
-        RegistryAccess access(kKeyAllAccess | kSettingsView, Backend());
-        access.SetRootKey(RegistryRoot::LocalMachine);
-        access.DeleteKey(kSettingsKey);
-    }
+    void TearDown() override { test::RemoveSettingsKey(Backend()); }
 
     RegistryBackend& Backend() { return registry_->Backend(); }
     std::wstring Stored() { return ReadPasswordDigest(Backend()); }

@@ -18,17 +18,11 @@ class Settings : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         registry_ = test::MakeRegistry(GetParam());
-        RemoveSettingsKey();
+        test::RemoveSettingsKey(Backend());
     }
-    void TearDown() override { RemoveSettingsKey(); }
+    void TearDown() override { test::RemoveSettingsKey(Backend()); }
 
     RegistryBackend& Backend() { return registry_->Backend(); }
-
-    void RemoveSettingsKey() {
-        RegistryAccess access(kKeyAllAccess | kSettingsView, Backend());
-        access.SetRootKey(RegistryRoot::LocalMachine);
-        access.DeleteKey(kSettingsKey);
-    }
 
     void Put(const wchar_t* name, const wchar_t* text) { WriteSetting(name, text, Backend()); }
 

@@ -53,9 +53,7 @@ class UserSources : public ::testing::TestWithParam<std::string> {
     void TearDown() override {
         Remove(kLogonUi, L"LastLoggedOnSAMUser");
         Remove(kWinlogon, L"AltDefaultUserName");
-        RegistryAccess settings(kKeyAllAccess | kSettingsView, Backend());
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey(Backend());
     }
 
     RegistryBackend& Backend() { return registry_->Backend(); }

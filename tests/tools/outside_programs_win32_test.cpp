@@ -12,6 +12,7 @@
 
 #include "process_list.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
 #include "win32_handle.h"
@@ -69,11 +70,7 @@ class OutsidePrograms : public ::testing::Test {
         RemoveSettings();
     }
 
-    static void RemoveSettings() {
-        RegistryAccess access(kKeyAllAccess | kSettingsView);
-        access.SetRootKey(RegistryRoot::LocalMachine);
-        access.DeleteKey(kSettingsKey);
-    }
+    static void RemoveSettings() { test::RemoveSettingsKey(); }
 
     // The start times the test application logged.
     std::vector<unsigned long long> Starts() const {

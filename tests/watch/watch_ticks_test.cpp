@@ -9,6 +9,7 @@
 
 #include "memory_registry.h"
 #include "registry_access.h"
+#include "registry_backends.h"
 #include "settings.h"
 #include "watch_ticks.h"
 
@@ -241,9 +242,7 @@ TEST_F(WatchTicks, TheReleaseStepAfterAnUpdate) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RegistryAccess settings(kKeyAllAccess | kSettingsView, registry_);
-        settings.SetRootKey(RegistryRoot::LocalMachine);
-        settings.DeleteKey(kSettingsKey);
+        test::RemoveSettingsKey(registry_);
         Setting(L"QUARN-DIR", L"C:\\QUARN");
         if (row.release) {
             Setting(L"QUARN-Release", row.release->c_str());
