@@ -13,8 +13,10 @@ ProgramPath SplitProgramPath(const std::wstring& program) {
 }
 
 void RunReleaseStep(StationPlatform& platform, RegistryBackend& registry) {
+    // Only "update" goes on: this release recorded, an accepted update still
+    // being installed (empty) and anything else wait.
     const std::wstring release = ReadRelease(registry);
-    if (release == BuiltInReleaseW || release != L"update") {
+    if (release != L"update") {
         return;
     }
     const std::wstring actual = platform.ReadUpdateSetting(L"ActualRelease", release);
