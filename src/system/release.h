@@ -1,9 +1,11 @@
 #pragma once
 
+#include "release_number.h"
+
 namespace quarn {
 
 // The release these programs are, compared only as text.
-inline constexpr char BuiltInRelease[] = "2539162";
-inline constexpr wchar_t BuiltInReleaseW[] = L"2539162";
+inline constexpr char BuiltInRelease[] = QUARN_RELEASE;
+inline constexpr wchar_t BuiltInReleaseW[] = L"" QUARN_RELEASE;
 
 }  // namespace quarn
