@@ -2,8 +2,8 @@
 JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure --progress -j$(JOBS)
 
-.PHONY: all run test setup native sanitize windows fuzz-build \
-        test-native test-sanitize test-windows fuzz bench format clean
+.PHONY: all run test setup native sanitize windows fuzz-build dist \
+        test-native test-sanitize test-windows test-station fuzz bench format clean
 
 all: native windows
 
@@ -40,22 +40,31 @@ test-windows: windows
 fuzz: fuzz-build
 	@scripts/fuzz
 
-# Every test: native, under ASan and UBSan, the Windows build under Wine, and
-# a bounded fuzz run.
-test: test-native test-sanitize test-windows fuzz
+# The package an administrator installs: dist/setup.exe with the help file.
+dist: windows
+	@scripts/build-dist
+
+# A station's life with that package, in a fresh Wine prefix.
+test-station: dist
+	@scripts/station-test
+
+# Every test: native, under ASan and UBSan, the Windows build under Wine, the
+# station test with the package, and a bounded fuzz run.
+test: test-native test-sanitize test-windows test-station fuzz
 
 bench: native windows
 	@build/native/bench/catalogue_bench
 	@cd build/windows && ../../scripts/wine-session --prefix wineprefix \
 	    ../../scripts/wine-run --prefix wineprefix bench/watch_ticks_bench.exe
 
-# The main job: build the Windows programs and start the configurator under
-# Wine (a window where there is a display, otherwise a screenshot).
-run: windows
-	@scripts/run-configurator
+# The main job: build the package, install it into the project's Wine prefix
+# and open the installed configurator (a window where there is a display,
+# otherwise a screenshot).
+run: dist
+	@scripts/run-station
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build
+	rm -rf build dist

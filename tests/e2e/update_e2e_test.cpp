@@ -28,6 +28,7 @@
 #include "win32_driver.h"
 #include "win32_handle.h"
 #include "win32_screenshot.h"
+#include "win32_station.h"
 
 namespace quarn {
 namespace {
@@ -39,32 +40,6 @@ using namespace test;
 // looks only at service names. So the service is registered here under the
 // name "watch" as well, and "net stop watch" reaches it under Wine too.
 constexpr wchar_t kServiceName[] = L"watch";
-constexpr wchar_t kLogonUi[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Authentication\\LogonUI";
-
-DWORD ServiceState(SC_HANDLE service) {
-    SERVICE_STATUS status{};
-    ::QueryServiceStatus(service, &status);
-    return status.dwCurrentState;
-}
-
-std::vector<std::string> LogLines(const std::filesystem::path& log) {
-    std::vector<std::string> lines;
-    if (!FileExists(log)) {
-        return lines;
-    }
-    const std::string text = ReadWholeFile(log);
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            break;  // still being written
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 class UpdateEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -84,10 +59,7 @@ class UpdateEndToEnd : public ::testing::Test {
         WriteSetting(L"QUARN-DIR", station_.wstring());
         WriteRelease(L"2539162");
         // Somebody else at the station: the service's watchdog stays off.
-        RegistryAccess logonUi;
-        logonUi.SetRootKey(RegistryRoot::LocalMachine);
-        logonUi.OpenKey(kLogonUi, true);
-        logonUi.WriteString(L"LastLoggedOnSAMUser", L"STATION\\visitor");
+        SetLastLogonUser(L"STATION\\visitor");
 
         manager_.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         const std::wstring image = L"\"" + (station_ / L"watch.exe").wstring() + L"\"";
@@ -104,11 +76,7 @@ class UpdateEndToEnd : public ::testing::Test {
             WaitUntil([&] { return ServiceState(service_.get()) == SERVICE_STOPPED; }, 20s);
             ::DeleteService(service_.get());
         }
-        RegistryAccess logonUi;
-        logonUi.SetRootKey(RegistryRoot::LocalMachine);
-        if (logonUi.OpenKey(kLogonUi, false)) {
-            logonUi.DeleteValue(L"LastLoggedOnSAMUser");
-        }
+        ClearLastLogonUser();
     }
 
     bool StartService() {

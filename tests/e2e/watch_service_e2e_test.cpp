@@ -19,63 +19,13 @@
 #include "text_case.h"
 #include "win32_driver.h"
 #include "win32_handle.h"
+#include "win32_station.h"
 
 namespace quarn {
 namespace {
 
 using namespace std::chrono_literals;
-using test::WaitUntil;
-
-constexpr wchar_t kLogonUi[] =
-    L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Authentication\\LogonUI";
-
-bool Running(const wchar_t* name) {
-    for (const ProcessEntry& entry : ListProcesses()) {
-        if (EqualsIgnoringCaseAZ(entry.exeFile, name)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void EndAll(const wchar_t* name) {
-    for (const ProcessEntry& entry : ListProcesses()) {
-        if (EqualsIgnoringCaseAZ(entry.exeFile, name)) {
-            const win32::unique_handle process(
-                ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.processId));
-            ::TerminateProcess(process.get(), 0);
-            ::WaitForSingleObject(process.get(), 5000);
-        }
-    }
-}
-
-DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& arguments,
-               std::chrono::milliseconds within) {
-    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
-        return 0xFFFF;
-    }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
-    if (::WaitForSingleObject(child.get(), static_cast<DWORD>(within.count())) != WAIT_OBJECT_0) {
-        ::TerminateProcess(child.get(), 1);  // a message box would have kept it waiting
-        return 0xFFFE;
-    }
-    DWORD code = 0;
-    ::GetExitCodeProcess(child.get(), &code);
-    return code;
-}
-
-void SetLastUser(const std::wstring& user) {
-    RegistryAccess access;
-    access.SetRootKey(RegistryRoot::LocalMachine);
-    access.OpenKey(kLogonUi, true);
-    access.WriteString(L"LastLoggedOnSAMUser", user);
-}
+using namespace test;
 
 class WatchService : public ::testing::Test {
   protected:
@@ -94,7 +44,7 @@ class WatchService : public ::testing::Test {
         WriteSetting(L"Program", (folder_ / L"kioskapp.exe").wstring());
         WriteSetting(L"ProgramParameter", L"\"" + (folder_ / L"starts.log").wstring() + L"\" 600");
         WriteSetting(L"CompleteLockDown", L"false");
-        SetLastUser(L"STATION\\" + test::CurrentUserName());
+        SetLastLogonUser(L"STATION\\" + test::CurrentUserName());
     }
 
     void TearDown() override {
@@ -109,17 +59,7 @@ class WatchService : public ::testing::Test {
         EndAll(L"watchdog.exe");
         EndAll(L"dummy.exe");
         RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 10s);
-        RegistryAccess access;
-        access.SetRootKey(RegistryRoot::LocalMachine);
-        if (access.OpenKey(kLogonUi, false)) {
-            access.DeleteValue(L"LastLoggedOnSAMUser");
-        }
-    }
-
-    static DWORD State(SC_HANDLE service) {
-        SERVICE_STATUS status{};
-        ::QueryServiceStatus(service, &status);
-        return status.dwCurrentState;
+        ClearLastLogonUser();
     }
 
     static bool BothRun() { return Running(L"watchdog.exe") && Running(L"kioskapp.exe"); }
@@ -149,7 +89,7 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     EXPECT_EQ(std::wstring(config->lpDisplayName), L"watch");
 
     ASSERT_TRUE(::StartServiceW(service.get(), 0, nullptr));
-    ASSERT_TRUE(WaitUntil([&] { return State(service.get()) == SERVICE_RUNNING; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_RUNNING; }, 20s));
 
     // Both programs come, and come back when they end.
     ASSERT_TRUE(WaitUntil(BothRun, 20s));
@@ -160,11 +100,11 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     // Paused, the timers go on.
     SERVICE_STATUS status{};
     ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status));
-    ASSERT_TRUE(WaitUntil([&] { return State(service.get()) == SERVICE_PAUSED; }, 10s));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_PAUSED; }, 10s));
     EndAll(L"kioskapp.exe");
     EXPECT_TRUE(WaitUntil(BothRun, 15s));
     ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_CONTINUE, &status));
-    EXPECT_TRUE(WaitUntil([&] { return State(service.get()) == SERVICE_RUNNING; }, 10s));
+    EXPECT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_RUNNING; }, 10s));
 
     // While a process named dummy.exe runs, nothing starts.
     std::wstring dummyLine = L"\"" + (folder_ / L"dummy.exe").wstring() + L"\" \"" +
@@ -194,7 +134,7 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     EXPECT_TRUE(WaitUntil(BothRun, 15s));
 
     // Another user at the station: the watchdog timer stops.
-    SetLastUser(L"STATION\\visitor");
+    SetLastLogonUser(L"STATION\\visitor");
     std::this_thread::sleep_for(3s);
     EndAll(L"kioskapp.exe");
     EndAll(L"watchdog.exe");
@@ -206,7 +146,7 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     {
         RegistryAccess access;
         access.SetRootKey(RegistryRoot::LocalMachine);
-        access.OpenKey(kLogonUi, true);
+        access.OpenKey(kLogonUiKey, true);
         access.WriteInteger(L"LastLoggedOnSAMUser", 7);
     }
     const std::filesystem::path journal = folder_ / L"event-journal.txt";
@@ -226,11 +166,11 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     EXPECT_NE(ReadWholeFile(journal).find("error watch.exe: Ung\xC3\xBCltiger Datentyp f\xC3\xBCr "
                                           "'LastLoggedOnSAMUser'"),
               std::string::npos);
-    EXPECT_EQ(State(service.get()), static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(ServiceState(service.get()), static_cast<DWORD>(SERVICE_RUNNING));
 
     // Stopped, and removed.
     ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
-    ASSERT_TRUE(WaitUntil([&] { return State(service.get()) == SERVICE_STOPPED; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_STOPPED; }, 20s));
     service.reset();  // a service marked for deletion goes with its last handle
     EXPECT_EQ(RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 20s), 0u);
     const win32::unique_service removed(

@@ -1,0 +1,371 @@
+// A station's life, in a fresh Wine prefix, with the package an administrator
+// gets: setup.exe installed silently, the configurator's first start, the
+// Wine user's account locked and locked down, the watch service keeping the
+// station's application running, an upgrade over it, and the removal, which
+// keeps the station's configuration.
+//
+// scripts/station-test makes the prefix and the packages and runs this
+// program. Wine aborts a process that sets an account password, so for the
+// lock the installed quarn.exe is replaced by the Wine test build of the same
+// program, whose account operations are recorded; the upgrade package
+// carries a recording stand-in for version.exe (Wine's event log keeps
+// nothing), so that the test can count the post-update runs.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "accounts.h"
+#include "admin_password.h"
+#include "builtin_catalogues.h"
+#include "file_io.h"
+#include "form1_ids.h"
+#include "logon_shell.h"
+#include "memory_registry.h"
+#include "policy_row_applier.h"
+#include "policy_table.h"
+#include "registry_access.h"
+#include "registry_backends.h"
+#include "release.h"
+#include "settings.h"
+#include "temp_folder.h"
+#include "text_case.h"
+#include "text_encoding.h"
+#include "win32_driver.h"
+#include "win32_handle.h"
+#include "win32_screenshot.h"
+#include "win32_station.h"
+
+namespace quarn {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace test;
+
+constexpr wchar_t kPassword[] = L"station1";
+constexpr wchar_t kUninstallKey[] =
+    L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUARN";
+
+std::filesystem::path FromEnvironment(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::filesystem::path(value) : std::filesystem::path();
+}
+
+std::filesystem::path ExpectedInstallFolder() {
+    return FromEnvironment(L"ProgramFiles") / L"QUARN";
+}
+
+std::optional<RegistryValue> ValueAt(RegistryBackend& registry, RegistryRoot root,
+                                     const std::wstring& path, const std::wstring& name) {
+    KeyHandle key{};
+    if (registry.OpenKey(registry.Root(root), path, kKeyRead, key) != 0) {
+        return std::nullopt;
+    }
+    RegistryValue value;
+    const long result = registry.QueryValue(key, name, value);
+    registry.CloseKey(key);
+    return result == 0 ? std::optional(value) : std::nullopt;
+}
+
+std::wstring UninstallEntry(const wchar_t* name) {
+    RegistryAccess access(kKeyRead);
+    access.SetRootKey(RegistryRoot::LocalMachine);
+    return access.OpenKeyReadOnly(kUninstallKey) ? access.ReadString(name) : L"<no entry>";
+}
+
+std::wstring ServiceImagePath() {
+    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const win32::unique_service service(
+        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_CONFIG));
+    if (!service) {
+        return L"<no service>";
+    }
+    std::vector<std::uint8_t> buffer(8192);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    DWORD needed = 0;
+    if (!::QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
+        return L"<unreadable>";
+    }
+    return config->dwStartType == SERVICE_AUTO_START ? config->lpBinaryPathName
+                                                     : L"<not started automatically>";
+}
+
+bool ServiceRunning() {
+    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const win32::unique_service service(
+        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_STATUS));
+    return service && ServiceState(service.get()) == SERVICE_RUNNING;
+}
+
+bool ServiceRegistered() {
+    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return static_cast<bool>(win32::unique_service(
+        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_STATUS)));
+}
+
+class Station : public ::testing::Test {
+  protected:
+    static void Screenshot(HWND window, const char* name) {
+        ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(SaveWindowScreenshot(window, ArtefactFolder() / name)) << name;
+    }
+
+    // Answers the password gate and returns the main window.
+    static HWND PassTheGate(const StartedProgram& quarn) {
+        if (!AnswerInputDialog(quarn.Id(), L"Input Password", kPassword)) {
+            return nullptr;
+        }
+        return quarn.WindowOfClass(L"TForm1");
+    }
+
+    // The start-up sequence locks the stored account; Wine has no "quarn".
+    static void DismissUnknownAccount(const StartedProgram& quarn) {
+        const HWND notFound = WaitForMessageText(quarn.Id(), L"user not found !", 15s);
+        ASSERT_NE(notFound, nullptr);
+        PressOk(notFound);
+    }
+
+    static void Close(const StartedProgram& quarn, HWND form) {
+        ::PostMessageW(form, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(quarn.Ended(30s));
+    }
+
+    void Install();
+    void FirstStart();
+    void LockAndLockDown();
+    void ExpectLockCatalogueInRegistry() const;
+    void KeepTheApplicationRunning();
+    void Upgrade();
+    void Uninstall();
+
+    const std::filesystem::path setup_ = FromEnvironment(L"QUARN_STATION_SETUP");
+    const std::filesystem::path upgrade_ = FromEnvironment(L"QUARN_STATION_UPGRADE");
+    const std::filesystem::path folder_ = ExpectedInstallFolder();
+    TempFolder work_;
+    const std::filesystem::path application_ = work_ / L"station app" / L"kioskapp.exe";
+    std::wstring sid_;
+};
+
+void Station::Install() {
+    ASSERT_TRUE(FileExists(setup_)) << "QUARN_STATION_SETUP names no package";
+    ASSERT_EQ(RunToEnd(setup_, L"/S", 180s), 0u);
+
+    for (const wchar_t* name :
+         {L"quarn.exe", L"watch.exe", L"watchdog.exe", L"dummy.exe", L"version.exe",
+          L"quarnctl.exe", L"quarn.chm", L"README.txt", L"uninstall.exe"}) {
+        EXPECT_TRUE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
+    }
+    EXPECT_EQ(ReadInstallDir(), folder_.wstring());
+    EXPECT_EQ(ServiceImagePath(), L"\"" + (folder_ / L"watch.exe").wstring() + L"\"");
+    EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+    EXPECT_EQ(UninstallEntry(L"DisplayVersion"), BuiltInReleaseW);
+    EXPECT_EQ(UninstallEntry(L"UninstallString"),
+              L"\"" + (folder_ / L"uninstall.exe").wstring() + L"\"");
+    // The service writes the update settings beside itself when it starts.
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(folder_ / L"quarn.ini"); }, 20s));
+}
+
+void Station::FirstStart() {
+    // The installed configurator, as the Start menu starts it: in its folder.
+    StartedProgram quarn(folder_ / L"quarn.exe");
+    ASSERT_TRUE(quarn.Started());
+    const HWND please = WaitForMessageText(quarn.Id(), L"please create Password");
+    ASSERT_NE(please, nullptr);
+    PressOk(please);
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", kPassword));
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Repeat Password", kPassword));
+    const HWND form = PassTheGate(quarn);
+    ASSERT_NE(form, nullptr);
+    DismissUnknownAccount(quarn);
+
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
+    EXPECT_EQ(ReadAccountName(), L"quarn");
+    EXPECT_EQ(ReadInstallDir(), folder_.wstring());
+    EXPECT_EQ(ReadProgramParameter(), L"-K https://www.morvil.example/");
+    EXPECT_TRUE(FileExists(folder_ / L"quarn.xml"));
+    Screenshot(form, "station-first-start.bmp");
+
+    // Help opens the installed quarn.chm from the configurator's folder.
+    ::PostMessageW(form, WM_COMMAND, form1::kHelpId, 0);
+    EXPECT_TRUE(WaitUntil([] { return Running(L"hh.exe"); }, 20s));
+    EXPECT_EQ(WaitForMessageText(quarn.Id(), L"error loading file !  quarn.chm !", 1s), nullptr);
+    EndAll(L"hh.exe");
+
+    Close(quarn, form);
+}
+
+void Station::LockAndLockDown() {
+    std::filesystem::copy_file(QUARN_CONFIGURATOR_STANDIN_EXE, folder_ / L"quarn.exe",
+                               std::filesystem::copy_options::overwrite_existing);
+    ::SetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", (work_ / L"journal.txt").c_str());
+
+    StartedProgram quarn(folder_ / L"quarn.exe");
+    const HWND form = PassTheGate(quarn);
+    ASSERT_NE(form, nullptr);
+    DismissUnknownAccount(quarn);
+
+    ::PostMessageW(form, WM_COMMAND, form1::kStartHereId, 0);
+    const HWND user = FindControl(form, form1::kUserId);
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(user) != FALSE; }, 5s));
+    SelectAll(user);
+    TypeText(user, CurrentUserName());
+    Click(FindControl(form, form1::kLockId));
+    sid_ = CurrentUserSid();
+    ASSERT_TRUE(
+        WaitUntil([&] { return WindowText(FindControl(form, form1::kSidLabelId)) == sid_; }, 15s));
+
+    Click(FindControl(form, form1::kLockDownId));
+    const HWND progress = FindControl(form, form1::kProgressBarId);
+    ASSERT_TRUE(WaitUntil([&] { return ReadCompleteLockDown() == L"true"; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 90s));
+    EXPECT_EQ(ReadAccountShell(sid_), (folder_ / L"watchdog.exe").wstring());
+    Screenshot(form, "station-locked-down.bmp");
+
+    ExpectLockCatalogueInRegistry();
+
+    // Lock Down off again: the account keeps its lock, the service looks after
+    // its session. The station's application is a recording test program.
+    Click(FindControl(form, form1::kLockDownId));
+    ASSERT_TRUE(WaitUntil([&] { return ReadCompleteLockDown() == L"false"; }, 20s));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 90s));
+    EXPECT_EQ(ReadAccountShell(sid_), L"explorer.exe");
+
+    std::filesystem::create_directories(application_.parent_path());
+    std::filesystem::copy_file(QUARN_TEST_APPLICATION_EXE, application_);
+    const HWND program = FindControl(form, form1::kProgramId);
+    SelectAll(program);
+    TypeText(program, application_.wstring());
+    const HWND parameter = FindControl(form, form1::kParameterId);
+    SelectAll(parameter);
+    TypeText(parameter, L"\"" + (work_ / L"starts.log").wstring() + L"\" 600");
+    EXPECT_EQ(ReadProgram(), application_.wstring());
+
+    Close(quarn, form);
+    const std::string journal = ReadWholeFile(work_ / L"journal.txt");
+    EXPECT_NE(journal.find("NetUserSetInfo"), std::string::npos);
+    EXPECT_NE(journal.find("CreateProcessWithLogonW"), std::string::npos);
+}
+
+void Station::ExpectLockCatalogueInRegistry() const {
+    // The lock catalogue, replayed by the same applier into an empty registry,
+    // says what each place must hold; the station's registry holds it.
+    MemoryRegistry expected;
+    expected.LoadHive(sid_);
+    PolicyTable lock = BuiltInLockCatalogue();
+    int perUser = 0;
+    int machine = 0;
+    lock.First();
+    for (int row = 1; row <= lock.RecordCount(); ++row, lock.Next()) {
+        lock.Edit();
+        ApplyPolicyRow(lock, {expected, sid_, 0ms});
+        lock.Post();
+    }
+    // The "Auto Logon" box, off here, has the last word over the catalogue's
+    // automatic-logon rows.
+    WriteAutoLogon(false, L"", L"", expected);
+    EXPECT_FALSE(ReadAutoLogonOn());
+    lock.First();
+    for (int row = 1; row <= lock.RecordCount(); ++row, lock.Next()) {
+        const std::string type = lock.GetFieldText(kColumnDataType);
+        if (lock.GetFieldText(kColumnStatus) != kStatusOn || type == "ADD_SUBTREE") {
+            continue;
+        }
+        const std::string subtree = lock.GetFieldText(kColumnSubtree);
+        const bool perUserRow = subtree.rfind("HKCU", 0) == 0;
+        // The backend takes key paths without leading or trailing backslashes.
+        std::wstring key = Cp1252ToUtf16(subtree.substr(subtree.find('\\') + 1));
+        while (!key.empty() && key.back() == L'\\') {
+            key.pop_back();
+        }
+        if (perUserRow) {
+            key = sid_ + L"\\" + key;
+        }
+        const std::wstring name = Cp1252ToUtf16(lock.GetFieldText(kColumnSubkey));
+        const RegistryRoot root = perUserRow ? RegistryRoot::Users : RegistryRoot::LocalMachine;
+        const auto want = ValueAt(expected, root, key, name);
+        const auto have = ValueAt(DefaultRegistry(), root, key, name);
+        ASSERT_TRUE(want.has_value());
+        EXPECT_TRUE(have && have->type == want->type && have->data == want->data)
+            << "row " << lock.GetFieldText(kColumnIndex) << ": " << subtree << " "
+            << lock.GetFieldText(kColumnSubkey);
+        ++(perUserRow ? perUser : machine);
+    }
+    EXPECT_GT(perUser, 300);
+    EXPECT_GT(machine, 30);
+}
+
+void Station::KeepTheApplicationRunning() {
+    // dummy.exe holds the service back while it runs.
+    ASSERT_TRUE(WaitUntil([] { return !Running(L"dummy.exe"); }, 70s));
+    SetLastLogonUser(L"STATION\\" + CurrentUserName());
+    ASSERT_TRUE(
+        WaitUntil([] { return Running(L"kioskapp.exe") && Running(L"watchdog.exe"); }, 30s));
+    EndAll(L"kioskapp.exe");
+    EXPECT_TRUE(WaitUntil([] { return Running(L"kioskapp.exe"); }, 20s));
+}
+
+void Station::Upgrade() {
+    ASSERT_TRUE(FileExists(upgrade_)) << "QUARN_STATION_UPGRADE names no package";
+    ASSERT_EQ(RunToEnd(upgrade_, L"/S", 180s), 0u);
+    EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+
+    // The new service records its release and runs version.exe once, in the
+    // station user's session, with a blank command line.
+    const std::filesystem::path versionLog = folder_ / L"version.exe.log";
+    ASSERT_TRUE(WaitUntil([&] { return ReadRelease() == BuiltInReleaseW; }, 60s));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(versionLog).size() == 1; }, 20s));
+    std::this_thread::sleep_for(6s);  // several more ticks
+    const std::vector<std::string> runs = LogLines(versionLog);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs.front(), "[ ]");
+    EXPECT_EQ(ReadRelease(), BuiltInReleaseW);
+
+    // The station goes on as before.
+    EndAll(L"kioskapp.exe");
+    EXPECT_TRUE(WaitUntil([] { return Running(L"kioskapp.exe"); }, 30s));
+}
+
+void Station::Uninstall() {
+    ASSERT_EQ(RunToEnd(folder_ / L"uninstall.exe", L"/S", 60s), 0u);
+    // The uninstaller carries on from a copy of itself in the temporary folder.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !FileExists(folder_ / L"uninstall.exe") && !ServiceRegistered(); }, 90s));
+    for (const wchar_t* name : {L"quarn.exe", L"watch.exe", L"watchdog.exe", L"dummy.exe",
+                                L"version.exe", L"quarnctl.exe", L"quarn.chm", L"README.txt"}) {
+        EXPECT_FALSE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
+    }
+    EXPECT_EQ(UninstallEntry(L"DisplayVersion"), L"<no entry>");
+
+    // The station's configuration stays for a later installation.
+    EXPECT_TRUE(FileExists(folder_ / L"quarn.xml"));
+    EXPECT_TRUE(FileExists(folder_ / L"quarn.ini"));
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
+    EXPECT_EQ(ReadAccountName(), LowerAZ(CurrentUserName()));
+    EXPECT_EQ(ReadProgram(), application_.wstring());
+    EXPECT_EQ(ReadInstallDir(), folder_.wstring());
+    PolicyTable saved;
+    saved.LoadFromFile(folder_ / L"quarn.xml");
+    EXPECT_EQ(saved.RecordCount(), 371);
+}
+
+TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
+    ASSERT_NO_FATAL_FAILURE(Install());
+    ASSERT_NO_FATAL_FAILURE(FirstStart());
+    ASSERT_NO_FATAL_FAILURE(LockAndLockDown());
+    ASSERT_NO_FATAL_FAILURE(KeepTheApplicationRunning());
+    ASSERT_NO_FATAL_FAILURE(Upgrade());
+    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    EndAll(L"kioskapp.exe");
+    EndAll(L"watchdog.exe");
+    ClearLastLogonUser();
+}
+
+}  // namespace
+}  // namespace quarn
