@@ -232,7 +232,15 @@ Section "QUARN" SectionMain
         ; The new service records its release and runs version.exe once.
         SetRegView 32
         WriteRegStr HKLM "${SETTINGS_KEY}" "QUARN-Release" "update"
+        ReadRegStr $0 HKLM "${SETTINGS_KEY}" "CompleteLockDown"
         SetRegView 64
+        ; Without Lock Down the watchdog is the service's, which starts the new
+        ; one; with Lock Down it is the account's shell and is replaced at the
+        ; next restart.
+        ${If} $0 != "true"
+            nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM watchdog.exe'
+            Pop $0
+        ${EndIf}
     ${EndIf}
 
     SetOutPath "$INSTDIR"
@@ -326,6 +334,9 @@ Section "Uninstall"
     Delete /REBOOTOK "$INSTDIR\dummy.exe"
     Delete /REBOOTOK "$INSTDIR\version.exe"
     Delete /REBOOTOK "$INSTDIR\quarnctl.exe"
+    ; Programs an upgrade could not replace while they ran wait for the next
+    ; restart as .new files.
+    Delete "$INSTDIR\*.exe.new"
     Delete "$INSTDIR\quarn.chm"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\uninstall.exe"

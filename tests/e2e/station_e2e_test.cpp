@@ -144,6 +144,7 @@ class Station : public ::testing::Test {
     void KeepTheApplicationRunning();
     void Upgrade();
     void Uninstall();
+    void ReinstallThenPurge();
 
     const std::filesystem::path setup_ = FromEnvironment(L"QUARN_STATION_SETUP");
     const std::filesystem::path upgrade_ = FromEnvironment(L"QUARN_STATION_UPGRADE");
@@ -326,6 +327,9 @@ void Station::Upgrade() {
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs.front(), "[ ]");
     EXPECT_EQ(ReadRelease(), BuiltInReleaseW);
+    std::filesystem::remove(versionLog);  // the stand-in's, not the station's
+    // Without Lock Down the running watchdog was ended and replaced at once.
+    EXPECT_FALSE(FileExists(folder_ / L"watchdog.exe.new"));
 
     // The station goes on as before.
     EndAll(L"kioskapp.exe");
@@ -355,6 +359,22 @@ void Station::Uninstall() {
     EXPECT_EQ(saved.RecordCount(), 371);
 }
 
+void Station::ReinstallThenPurge() {
+    // A reinstallation finds the station as it was left.
+    ASSERT_EQ(RunToEnd(setup_, L"/S", 180s), 0u);
+    EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
+    EXPECT_EQ(ReadProgram(), application_.wstring());
+
+    // Asked for, the removal takes the configuration too.
+    ASSERT_EQ(RunToEnd(folder_ / L"uninstall.exe", L"/S /PURGE", 60s), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return !std::filesystem::exists(folder_); }, 90s));
+    EXPECT_FALSE(ServiceRegistered());
+    RegistryAccess settings(kKeyRead | kSettingsView);
+    settings.SetRootKey(RegistryRoot::LocalMachine);
+    EXPECT_FALSE(settings.OpenKeyReadOnly(kSettingsKey));
+}
+
 TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(Install());
     ASSERT_NO_FATAL_FAILURE(FirstStart());
@@ -362,6 +382,7 @@ TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(KeepTheApplicationRunning());
     ASSERT_NO_FATAL_FAILURE(Upgrade());
     ASSERT_NO_FATAL_FAILURE(Uninstall());
+    ASSERT_NO_FATAL_FAILURE(ReinstallThenPurge());
     EndAll(L"kioskapp.exe");
     EndAll(L"watchdog.exe");
     ClearLastLogonUser();
