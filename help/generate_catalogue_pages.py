@@ -16,12 +16,10 @@ the ANSI code page, so other characters go out as character references.
 import os
 import sys
 
-COLUMNS = ["INDEX", "SUBTREE", "SUBKEY", "LOCK_KEYVALUE", "UNLOCK_KEYVALUE",
-           "DATATYPE", "WINVER", "STATUS", "TEXT"]
-
-# In the table's TEXT column these stand for a line break and a tab.
-LINE_BREAK = "\u23ce"
-TAB = "\u21e5"
+# The reader of the catalogue table, shared with the build of the built-in rows.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                "..", "src", "catalogue", "data"))
+from catalogue_table import TableError, read_rows as read_table  # noqa: E402
 
 HIVES = [
     # tag, page, title, what the tag means
@@ -34,10 +32,6 @@ HIVES = [
      "administrator who runs the configurator. They need the account found "
      "by the lock button and its hive loaded."),
 ]
-
-
-class TableError(Exception):
-    pass
 
 
 def escape(text):
@@ -62,33 +56,14 @@ def escape(text):
 
 
 def read_rows(path):
-    """The table's rows as dicts, TEXT with "\n" for its line breaks and real tabs."""
+    """The table's rows; only rows of the two hives the configurator applies."""
     rows = []
-    header_seen = False
-    with open(path, encoding="utf-8") as table:
-        for number, line in enumerate(table, 1):
-            line = line.rstrip("\r\n")
-            if line.startswith("#") or not line.strip():
-                continue
-            fields = line.split("\t")
-            if not header_seen:
-                if fields != COLUMNS:
-                    raise TableError(f"{path}:{number}: the header must be " + " ".join(COLUMNS))
-                header_seen = True
-                continue
-            if len(fields) != len(COLUMNS):
-                raise TableError(f"{path}:{number}: {len(fields)} columns instead of {len(COLUMNS)}")
-            row = dict(zip(COLUMNS, fields))
-            if not row["INDEX"].isdigit():
-                raise TableError(f"{path}:{number}: INDEX {row['INDEX']!r} is not a number")
-            row["TEXT"] = row["TEXT"].replace(LINE_BREAK, "\n").replace(TAB, "\t")
-            tag = row["SUBTREE"].split("\\", 1)[0]
-            if "\\" not in row["SUBTREE"] or tag not in ("HKCU", "HKLM"):
-                raise TableError(f"{path}:{number}: SUBTREE {row['SUBTREE']!r} does not begin "
-                                 "with HKCU\\ or HKLM\\, so the row is never applied")
-            rows.append(row)
-    if not header_seen:
-        raise TableError(f"{path}: no header line")
+    for number, row in read_table(path):
+        tag = row["SUBTREE"].split("\\", 1)[0]
+        if "\\" not in row["SUBTREE"] or tag not in ("HKCU", "HKLM"):
+            raise TableError(f"{path}:{number}: SUBTREE {row['SUBTREE']!r} does not begin "
+                             "with HKCU\\ or HKLM\\, so the row is never applied")
+        rows.append(row)
     return rows
 
 
