@@ -65,12 +65,6 @@ class ConfiguratorEndToEnd : public ::testing::Test {
 
     static std::filesystem::path Folder() { return folder_->Path(); }
 
-    static void Screenshot(HWND window, const char* name) {
-        ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        std::this_thread::sleep_for(300ms);
-        EXPECT_TRUE(SaveWindowScreenshot(window, ArtefactFolder() / name)) << name;
-    }
-
     static TempFolder* folder_;
 };
 
@@ -83,7 +77,7 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     // First start: defaults, "please create Password", two password dialogs.
     const HWND please = WaitForMessageText(quarn.Id(), L"please create Password");
     ASSERT_NE(please, nullptr);
-    Screenshot(please, "first-start-message.bmp");
+    EXPECT_TRUE(SaveArtefactScreenshot(please, "first-start-message.bmp"));
     PressOk(please);
     ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"secret1"));
     ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Repeat Password", L"secret1"));
@@ -99,7 +93,7 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(std::filesystem::exists(Folder() / "quarn.xml"));
     EXPECT_EQ(WindowText(FindControl(form, form1::kReleaseLabelId)), L"Release: 2539162");
-    Screenshot(form, "e2e-about-panel.bmp");
+    EXPECT_TRUE(SaveArtefactScreenshot(form, "e2e-about-panel.bmp"));
 
     // The start-up sequence locks the stored account "quarn", which Wine has not.
     const HWND notFound = WaitForMessageText(quarn.Id(), L"user not found !");
@@ -130,7 +124,7 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     ASSERT_TRUE(WaitUntil([&] { return WindowText(sidLabel) == sid; }, 10s));
     EXPECT_EQ(PixelInside(FindControl(form, form1::kLockId), 6, 12), RGB(0, 255, 0));
     EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
-    Screenshot(form, "e2e-locked.bmp");
+    EXPECT_TRUE(SaveArtefactScreenshot(form, "e2e-locked.bmp"));
 
     // Lock Down on: the watchdog shell, the lock catalogue in the real hive.
     Click(FindControl(form, form1::kLockDownId));

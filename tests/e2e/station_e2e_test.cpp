@@ -111,12 +111,6 @@ bool ServiceRegistered() {
 
 class Station : public ::testing::Test {
   protected:
-    static void Screenshot(HWND window, const char* name) {
-        ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        std::this_thread::sleep_for(300ms);
-        EXPECT_TRUE(SaveWindowScreenshot(window, ArtefactFolder() / name)) << name;
-    }
-
     // Answers the password gate and returns the main window.
     static HWND PassTheGate(const StartedProgram& quarn) {
         if (!AnswerInputDialog(quarn.Id(), L"Input Password", kPassword)) {
@@ -191,7 +185,7 @@ void Station::FirstStart() {
     EXPECT_EQ(ReadInstallDir(), folder_.wstring());
     EXPECT_EQ(ReadProgramParameter(), L"-K https://www.morvil.example/");
     EXPECT_TRUE(FileExists(folder_ / L"quarn.xml"));
-    Screenshot(form, "station-first-start.bmp");
+    EXPECT_TRUE(SaveArtefactScreenshot(form, "station-first-start.bmp"));
 
     // Help opens the installed quarn.chm from the configurator's folder.
     ::PostMessageW(form, WM_COMMAND, form1::kHelpId, 0);
@@ -227,7 +221,7 @@ void Station::LockAndLockDown() {
     ASSERT_TRUE(WaitUntil([&] { return ReadCompleteLockDown() == L"true"; }, 20s));
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 90s));
     EXPECT_EQ(ReadAccountShell(sid_), (folder_ / L"watchdog.exe").wstring());
-    Screenshot(form, "station-locked-down.bmp");
+    EXPECT_TRUE(SaveArtefactScreenshot(form, "station-locked-down.bmp"));
 
     ExpectLockCatalogueInRegistry();
 

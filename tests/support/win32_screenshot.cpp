@@ -1,6 +1,8 @@
 #include "win32_screenshot.h"
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 namespace quarn::test {
@@ -47,6 +49,13 @@ bool SaveWindowScreenshot(HWND window, const std::filesystem::path& file) {
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
     return static_cast<bool>(out);
+}
+
+bool SaveArtefactScreenshot(HWND window, const char* name) {
+    ::RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // The other process paints in its own time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return SaveWindowScreenshot(window, ArtefactFolder() / name);
 }
 
 std::filesystem::path ArtefactFolder() {

@@ -10,6 +10,10 @@ namespace quarn::test {
 // BMP file; false when the capture failed.
 bool SaveWindowScreenshot(HWND window, const std::filesystem::path& file);
 
+// The window of another process repainted and saved as NAME among the test
+// artefacts; false when the capture failed.
+bool SaveArtefactScreenshot(HWND window, const char* name);
+
 // The folder for test artefacts (screenshots), created when missing.
 std::filesystem::path ArtefactFolder();
 
