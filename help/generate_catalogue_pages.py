@@ -19,7 +19,7 @@ import sys
 # The reader of the catalogue table, shared with the build of the built-in rows.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                 "..", "src", "catalogue", "data"))
-from catalogue_table import TableError, read_rows as read_table  # noqa: E402
+from catalogue_table import TableError, data_lines, read_rows as read_table  # noqa: E402
 
 HIVES = [
     # tag, page, title, what the tag means
@@ -166,15 +166,10 @@ def hive_page(title, meaning, rows, other_page, other_title):
 
 def read_keywords(path):
     entries = []
-    with open(path, encoding="utf-8") as keywords:
-        for number, line in enumerate(keywords, 1):
-            line = line.rstrip("\r\n")
-            if line.startswith("#") or not line.strip():
-                continue
-            parts = line.split("\t")
-            if len(parts) != 2 or not parts[0] or not parts[1]:
-                raise TableError(f"{path}:{number}: a line must be KEYWORD<TAB>PAGE")
-            entries.append((parts[0], parts[1]))
+    for number, parts in data_lines(path):
+        if len(parts) != 2 or not parts[0] or not parts[1]:
+            raise TableError(f"{path}:{number}: a line must be KEYWORD<TAB>PAGE")
+        entries.append((parts[0], parts[1]))
     return entries
 
 
