@@ -12,6 +12,7 @@
 
 #include "accounts.h"
 #include "admin_password.h"
+#include "configurator_driver.h"
 #include "file_io.h"
 #include "form1_ids.h"
 #include "logon_shell.h"
@@ -20,6 +21,7 @@
 #include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
+#include "text_case.h"
 #include "win32_driver.h"
 #include "win32_handle.h"
 #include "win32_screenshot.h"
@@ -96,22 +98,10 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     EXPECT_TRUE(SaveArtefactScreenshot(form, "e2e-about-panel.bmp"));
 
     // The start-up sequence locks the stored account "quarn", which Wine has not.
-    const HWND notFound = WaitForMessageText(quarn.Id(), L"user not found !");
-    ASSERT_NE(notFound, nullptr);
-    PressOk(notFound);
+    ASSERT_TRUE(DismissUnknownAccount(quarn.Id(), 20s));
 
-    ::PostMessageW(form, WM_COMMAND, form1::kStartHereId, 0);
-    const HWND user = FindControl(form, form1::kUserId);
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(user) != FALSE; }, 5s));
-    SelectAll(user);
-    TypeText(user, test::CurrentUserName());
-    EXPECT_EQ(ReadAccountName(), [] {
-        std::wstring name = test::CurrentUserName();
-        for (wchar_t& c : name) {
-            c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-        }
-        return name;
-    }());
+    ASSERT_TRUE(EnterAccountName(form, test::CurrentUserName()));
+    EXPECT_EQ(ReadAccountName(), LowerAZ(test::CurrentUserName()));
 
     // Locking the Wine user's own account shows its SID.
     Click(FindControl(form, form1::kLockId));

@@ -23,6 +23,7 @@
 #include "accounts.h"
 #include "admin_password.h"
 #include "builtin_catalogues.h"
+#include "configurator_driver.h"
 #include "file_io.h"
 #include "form1_ids.h"
 #include "logon_shell.h"
@@ -48,6 +49,10 @@ using namespace std::chrono_literals;
 using namespace test;
 
 constexpr wchar_t kPassword[] = L"station1";
+// What the package puts into the installation folder.
+constexpr const wchar_t* kPackageFiles[] = {L"quarn.exe", L"watch.exe",   L"watchdog.exe",
+                                            L"dummy.exe", L"version.exe", L"quarnctl.exe",
+                                            L"quarn.chm", L"README.txt",  L"uninstall.exe"};
 constexpr wchar_t kUninstallKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUARN";
 
@@ -79,10 +84,14 @@ std::wstring UninstallEntry(const wchar_t* name) {
     return access.OpenKeyReadOnly(kUninstallKey) ? access.ReadString(name) : L"<no entry>";
 }
 
-std::wstring ServiceImagePath() {
+// The registered watch service, or none.
+win32::unique_service OpenWatchService(DWORD access) {
     const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const win32::unique_service service(
-        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_CONFIG));
+    return win32::unique_service(::OpenServiceW(manager.get(), L"Service_watch", access));
+}
+
+std::wstring ServiceImagePath() {
+    const win32::unique_service service = OpenWatchService(SERVICE_QUERY_CONFIG);
     if (!service) {
         return L"<no service>";
     }
@@ -97,16 +106,12 @@ std::wstring ServiceImagePath() {
 }
 
 bool ServiceRunning() {
-    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const win32::unique_service service(
-        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_STATUS));
+    const win32::unique_service service = OpenWatchService(SERVICE_QUERY_STATUS);
     return service && ServiceState(service.get()) == SERVICE_RUNNING;
 }
 
 bool ServiceRegistered() {
-    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    return static_cast<bool>(win32::unique_service(
-        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_STATUS)));
+    return static_cast<bool>(OpenWatchService(SERVICE_QUERY_STATUS));
 }
 
 class Station : public ::testing::Test {
@@ -117,13 +122,6 @@ class Station : public ::testing::Test {
             return nullptr;
         }
         return quarn.WindowOfClass(L"TForm1");
-    }
-
-    // The start-up sequence locks the stored account; Wine has no "quarn".
-    static void DismissUnknownAccount(const StartedProgram& quarn) {
-        const HWND notFound = WaitForMessageText(quarn.Id(), L"user not found !", 15s);
-        ASSERT_NE(notFound, nullptr);
-        PressOk(notFound);
     }
 
     static void Close(const StartedProgram& quarn, HWND form) {
@@ -152,9 +150,7 @@ void Station::Install() {
     ASSERT_TRUE(FileExists(setup_)) << "QUARN_STATION_SETUP names no package";
     ASSERT_EQ(RunToEnd(setup_, L"/S", 180s), 0u);
 
-    for (const wchar_t* name :
-         {L"quarn.exe", L"watch.exe", L"watchdog.exe", L"dummy.exe", L"version.exe",
-          L"quarnctl.exe", L"quarn.chm", L"README.txt", L"uninstall.exe"}) {
+    for (const wchar_t* name : kPackageFiles) {
         EXPECT_TRUE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
     }
     EXPECT_EQ(ReadInstallDir(), folder_.wstring());
@@ -178,7 +174,7 @@ void Station::FirstStart() {
     ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Repeat Password", kPassword));
     const HWND form = PassTheGate(quarn);
     ASSERT_NE(form, nullptr);
-    DismissUnknownAccount(quarn);
+    ASSERT_TRUE(DismissUnknownAccount(quarn.Id(), 15s));
 
     EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
     EXPECT_EQ(ReadAccountName(), L"quarn");
@@ -204,13 +200,9 @@ void Station::LockAndLockDown() {
     StartedProgram quarn(folder_ / L"quarn.exe");
     const HWND form = PassTheGate(quarn);
     ASSERT_NE(form, nullptr);
-    DismissUnknownAccount(quarn);
+    ASSERT_TRUE(DismissUnknownAccount(quarn.Id(), 15s));
 
-    ::PostMessageW(form, WM_COMMAND, form1::kStartHereId, 0);
-    const HWND user = FindControl(form, form1::kUserId);
-    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(user) != FALSE; }, 5s));
-    SelectAll(user);
-    TypeText(user, CurrentUserName());
+    ASSERT_TRUE(EnterAccountName(form, CurrentUserName()));
     Click(FindControl(form, form1::kLockId));
     sid_ = CurrentUserSid();
     ASSERT_TRUE(
@@ -335,8 +327,7 @@ void Station::Uninstall() {
     // The uninstaller carries on from a copy of itself in the temporary folder.
     ASSERT_TRUE(WaitUntil(
         [&] { return !FileExists(folder_ / L"uninstall.exe") && !ServiceRegistered(); }, 90s));
-    for (const wchar_t* name : {L"quarn.exe", L"watch.exe", L"watchdog.exe", L"dummy.exe",
-                                L"version.exe", L"quarnctl.exe", L"quarn.chm", L"README.txt"}) {
+    for (const wchar_t* name : kPackageFiles) {
         EXPECT_FALSE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
     }
     EXPECT_EQ(UninstallEntry(L"DisplayVersion"), L"<no entry>");
