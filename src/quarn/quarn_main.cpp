@@ -73,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         if (ReadPasswordDigest().empty()) {
             WriteFirstRunDefaults(GetProgramFilesDir(), CurrentDirectory());
             RunHidden(L"net user quarn tavri /ADD");
-            dialogs.ShowMessage(L"please create Password");
+            dialogs.ShowMessage(kPleaseCreatePassword);
             CreateAdminPassword(dialogs);
         }
         if (!CheckAdminPassword(dialogs)) {

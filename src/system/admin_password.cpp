@@ -38,7 +38,7 @@ std::wstring LegacyPasswordDigest(std::wstring_view password) {
     return Widen(Md5Hex(taken));
 }
 
-void CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
+bool CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
     for (;;) {
         std::wstring first;
         std::wstring second;
@@ -46,11 +46,11 @@ void CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
         prompts.InputQueryMasked(L"Repeat Password", L"repeat", second, true);
         if (first.size() < kMinimumPasswordLength) {
             prompts.ShowMessage(kPasswordTooShort);
-            return;
+            return false;
         }
         if (first == second) {
             WritePasswordDigest(PasswordDigest(first), registry);
-            return;
+            return true;
         }
     }
 }
@@ -64,10 +64,14 @@ bool CheckAdminPassword(UserPrompts& prompts, RegistryBackend& registry) {
             return true;
         }
         if (!stored.empty() && LegacyPasswordDigest(entry) == stored) {
+            // The earlier form cannot tell this entry from others that share
+            // its counted bytes, so the entry itself is never stored: only a
+            // new password, typed twice, replaces the earlier digest.
+            prompts.ShowMessage(kPleaseCreatePassword);
             try {
-                WritePasswordDigest(PasswordDigest(entry), registry);
+                CreateAdminPassword(prompts, registry);
             } catch (const RegistryError&) {
-                // The station keeps the earlier form until a later start can store the new one.
+                // The station keeps the earlier digest until a later start can store a new one.
             }
             return true;
         }

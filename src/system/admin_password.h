@@ -4,7 +4,8 @@
 // the settings value "Password": 32 hexadecimal digits in capitals, the MD5
 // of the password's UTF-16LE text. Stations set up by the earlier programs
 // hold the earlier digest, which took only some of the text's bytes; such a
-// digest is still accepted once and is then replaced by the new one.
+// digest still admits the administrator, who is then asked for a new password
+// at once; the earlier digest stays until a new one has been confirmed.
 
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@ class UserPrompts {
 
 inline constexpr std::size_t kMinimumPasswordLength = 5;
 inline constexpr wchar_t kPasswordTooShort[] = L"Password wrong or too short !!";
+inline constexpr wchar_t kPleaseCreatePassword[] = L"please create Password";
 
 // MD5 of the whole UTF-16LE text, as 32 capital hexadecimal digits.
 std::wstring PasswordDigest(std::wstring_view password);
@@ -39,12 +41,13 @@ std::wstring LegacyPasswordDigest(std::wstring_view password);
 // Asks for a new password twice ("Input Password", "Repeat Password"). A first
 // entry shorter than five characters shows "Password wrong or too short !!"
 // and stores nothing; two different entries ask again; otherwise the digest
-// is stored (a failed write reaches the caller).
-void CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry = DefaultRegistry());
+// is stored (a failed write reaches the caller). True when a digest was stored.
+bool CreateAdminPassword(UserPrompts& prompts, RegistryBackend& registry = DefaultRegistry());
 
 // Up to three prompts; true when an entry matches the stored digest. An
-// entry that matches an earlier-form digest is accepted and its new digest
-// stored at once.
+// entry that matches only an earlier-form digest is accepted, and then
+// "please create Password" and CreateAdminPassword ask for a new password;
+// if that ends without one, the earlier digest stays as it was.
 bool CheckAdminPassword(UserPrompts& prompts, RegistryBackend& registry = DefaultRegistry());
 
 }  // namespace quarn

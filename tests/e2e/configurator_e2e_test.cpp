@@ -193,13 +193,20 @@ TEST_F(ConfiguratorEndToEnd, TheGateAllowsThreeAttempts) {
     }
 }
 
-TEST_F(ConfiguratorEndToEnd, AnEarlierFormPasswordDigestIsReplacedAtTheFirstStart) {
+// The earlier digest admits "abcxy" for "abcde": the entry gets in once, but
+// only the new password typed twice is stored.
+TEST_F(ConfiguratorEndToEnd, AnEarlierFormPasswordDigestAsksForANewPassword) {
     WritePasswordDigest(LegacyPasswordDigest(L"abcde"));
     Configurator quarn(Folder());
-    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"abcde"));
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"abcxy"));
+    const HWND please = WaitForMessageText(quarn.Id(), L"please create Password");
+    ASSERT_NE(please, nullptr);
+    PressOk(please);
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Input Password", L"Kiosk-2026"));
+    ASSERT_TRUE(AnswerInputDialog(quarn.Id(), L"Repeat Password", L"Kiosk-2026"));
     const HWND form = quarn.MainWindow();
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(L"abcde"));
+    EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(L"Kiosk-2026"));
     ::PostMessageW(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(quarn.Ended(20s));
 }

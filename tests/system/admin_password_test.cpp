@@ -161,24 +161,84 @@ TEST_P(AdminPassword, CheckCases) {
     }
 }
 
-TEST_P(AdminPassword, AnEarlierFormDigestIsAcceptedOnceAndReplaced) {
-    WritePasswordDigest(LegacyPasswordDigest(L"abcde"), Backend());
-    ScriptedPrompts first({ScriptedPrompts::Ok(L"wrong"), ScriptedPrompts::Ok(L"abcde")});
-    EXPECT_TRUE(CheckAdminPassword(first, Backend()));
-    EXPECT_EQ(Stored(), PasswordDigest(L"abcde"));
+const std::wstring kPleaseCreate = L"message please create Password";
 
-    // Now "abcxy", which the earlier form could not tell from "abcde", fails.
-    ScriptedPrompts second({ScriptedPrompts::Ok(L"abcxy"), ScriptedPrompts::Ok(L"abcxy"),
-                            ScriptedPrompts::Ok(L"abcxy")});
-    EXPECT_FALSE(CheckAdminPassword(second, Backend()));
-    ScriptedPrompts third({ScriptedPrompts::Ok(L"abcde")});
-    EXPECT_TRUE(CheckAdminPassword(third, Backend()));
+// A digest of the earlier form admits every entry that shares its counted
+// bytes ("abcxy" for "abcde", "GeheXXXX" for "Geheim12"), so such an entry
+// must never become the stored password: only a new one typed twice does.
+TEST_P(AdminPassword, AnEarlierFormDigestAdmitsOnceAndAsksForANewPassword) {
+    struct Case {
+        const char* name;
+        const wchar_t* earlier;  // the password whose earlier-form digest is stored
+        Answers answers;
+        std::vector<std::wstring> journal;
+        std::wstring stored;  // the digest afterwards
+    };
+    const Case cases[] = {
+        {"the right entry, a new password confirmed",
+         L"abcde",
+         {ScriptedPrompts::Ok(L"abcde"), ScriptedPrompts::Ok(L"Kiosk-2026"),
+          ScriptedPrompts::Ok(L"Kiosk-2026")},
+         {kCheck, kPleaseCreate, kAsk1, kAsk2},
+         PasswordDigest(L"Kiosk-2026")},
+        {"a colliding typo, the new password cancelled",
+         L"abcde",
+         {ScriptedPrompts::Ok(L"abcxy"), ScriptedPrompts::Cancel(), ScriptedPrompts::Cancel()},
+         {kCheck, kPleaseCreate, kAsk1, kAsk2, kTooShort},
+         LegacyPasswordDigest(L"abcde")},
+        {"a colliding typo of eight letters, a new password confirmed",
+         L"Geheim12",
+         {ScriptedPrompts::Ok(L"GeheXXXX"), ScriptedPrompts::Ok(L"Geheim12"),
+          ScriptedPrompts::Ok(L"Geheim12")},
+         {kCheck, kPleaseCreate, kAsk1, kAsk2},
+         PasswordDigest(L"Geheim12")},
+        {"a wrong entry first, then the new password too short",
+         L"abcde",
+         {ScriptedPrompts::Ok(L"wrong"), ScriptedPrompts::Ok(L"abcde"), ScriptedPrompts::Ok(L"abc"),
+          ScriptedPrompts::Ok(L"abc")},
+         {kCheck, kCheck, kPleaseCreate, kAsk1, kAsk2, kTooShort},
+         LegacyPasswordDigest(L"abcde")},
+        {"two different new entries ask again",
+         L"abcde",
+         {ScriptedPrompts::Ok(L"abcde"), ScriptedPrompts::Ok(L"first-try"),
+          ScriptedPrompts::Ok(L"first-trx"), ScriptedPrompts::Ok(L"second-try"),
+          ScriptedPrompts::Ok(L"second-try")},
+         {kCheck, kPleaseCreate, kAsk1, kAsk2, kAsk1, kAsk2},
+         PasswordDigest(L"second-try")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WritePasswordDigest(LegacyPasswordDigest(c.earlier), Backend());
+        ScriptedPrompts prompts(c.answers);
+        EXPECT_TRUE(CheckAdminPassword(prompts, Backend()));
+        EXPECT_EQ(prompts.journal, c.journal);
+        EXPECT_EQ(prompts.AnswersLeft(), 0u);
+        EXPECT_EQ(Stored(), c.stored);
+    }
 }
 
-TEST_P(AdminPassword, AMigrationThatCannotBeStoredStillLetsTheAdministratorIn) {
+TEST_P(AdminPassword, AfterTheChangeOnlyTheNewPasswordOpens) {
+    WritePasswordDigest(LegacyPasswordDigest(L"Geheim12"), Backend());
+    ScriptedPrompts change({ScriptedPrompts::Ok(L"GeheXXXX"), ScriptedPrompts::Ok(L"Kiosk-2026"),
+                            ScriptedPrompts::Ok(L"Kiosk-2026")});
+    ASSERT_TRUE(CheckAdminPassword(change, Backend()));
+
+    const std::pair<const wchar_t*, bool> entries[] = {
+        {L"GeheXXXX", false}, {L"Geheim12", false}, {L"Kiosk-2026", true}};
+    for (const auto& [entry, opens] : entries) {
+        SCOPED_TRACE(std::wstring(entry));
+        ScriptedPrompts prompts(
+            {ScriptedPrompts::Ok(entry), ScriptedPrompts::Ok(entry), ScriptedPrompts::Ok(entry)});
+        EXPECT_EQ(CheckAdminPassword(prompts, Backend()), opens);
+        EXPECT_EQ(prompts.journal, std::vector<std::wstring>(opens ? 1 : 3, kCheck));
+    }
+}
+
+TEST_P(AdminPassword, ANewPasswordThatCannotBeStoredStillLetsTheAdministratorIn) {
     WritePasswordDigest(LegacyPasswordDigest(L"abcde"), Backend());
     test::RefusingWrites refusing(Backend(), 0);
-    ScriptedPrompts prompts({ScriptedPrompts::Ok(L"abcde")});
+    ScriptedPrompts prompts({ScriptedPrompts::Ok(L"abcde"), ScriptedPrompts::Ok(L"Kiosk-2026"),
+                             ScriptedPrompts::Ok(L"Kiosk-2026")});
     EXPECT_TRUE(CheckAdminPassword(prompts, refusing));
     EXPECT_EQ(Stored(), LegacyPasswordDigest(L"abcde"));
 }
