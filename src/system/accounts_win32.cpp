@@ -65,6 +65,9 @@ void ChangeAdministrators(bool add) {
 }  // namespace
 
 AccountLookup GetAccountSid(const std::wstring& systemName, const std::wstring& accountName) {
+    if (accountName.empty()) {
+        return {ERROR_NONE_MAPPED, std::nullopt};
+    }
     const wchar_t* system = systemName.empty() ? nullptr : systemName.c_str();
     ::SetLastError(0);
     DWORD sidSize = 0;
@@ -80,6 +83,9 @@ AccountLookup GetAccountSid(const std::wstring& systemName, const std::wstring& 
     if (!::LookupAccountNameW(system, accountName.c_str(), sid.data(), &sidSize, domain.data(),
                               &domainLength, &use)) {
         return {0, std::nullopt};
+    }
+    if (use != SidTypeUser) {
+        return {ERROR_NONE_MAPPED, std::nullopt};
     }
     return {0, std::move(sid)};
 }

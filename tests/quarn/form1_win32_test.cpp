@@ -169,11 +169,24 @@ TEST_F(Form1Test, LockStatesThroughTheTransitions) {
     SCOPED_TRACE("initial");
     expect({::GetSysColor(COLOR_BTNFACE), L"Lock", true, L"SID"});
 
-    ::SetWindowTextW(form.QUARNUSER, L"no-such-account");
-    form.QUARNlockClick();
-    expect({kRed, L"lock", true, L""});
-    EXPECT_EQ(dialogs_.journal.back(), L"message user not found !");
-    EXPECT_TRUE(LockedAccountSid.empty());
+    // Only a user account can be locked: a group's SID would get a shell
+    // and the policies in HKEY_USERS\<group SID>.
+    const std::pair<const char*, std::wstring> notFound[] = {
+        {"unknown account", L"no-such-account"},
+        {"empty name", L""},
+        {"the Administrators group", GetAdministratorsGroupName()},
+        {"a well-known group", L"Everyone"},
+    };
+    for (const auto& [name, user] : notFound) {
+        SCOPED_TRACE(name);
+        dialogs_.journal.clear();
+        ::SetWindowTextW(form.QUARNUSER, user.c_str());
+        form.QUARNlockClick();
+        expect({kRed, L"lock", true, L""});
+        EXPECT_EQ(dialogs_.journal, std::vector<std::wstring>{L"message user not found !"});
+        EXPECT_TRUE(LockedAccountSid.empty());
+        EXPECT_TRUE(Journal().empty());  // no password set, no logon
+    }
 
     ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
     form.QUARNlockClick();
