@@ -436,8 +436,9 @@ void TForm1::Button1Click() {
 void TForm1::WriteAllClick() {
     Catalogues->WriteAllClick();
     // The catalogues switch automatic logon on for an account of their own;
-    // the administrator's "Auto Logon" box has the last word.
-    AutoLogonClick();
+    // the administrator's "Auto Logon" box has the last word. Only the logon
+    // values are written again: the fields change only when the box is clicked.
+    WriteAutoLogon(IsChecked(AutoLogon), TextOf(QUARNUSER), TextOf(USERPASSWORD));
     if (closeAfterPass_) {
         ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
     }

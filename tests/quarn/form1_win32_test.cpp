@@ -351,6 +351,46 @@ TEST_F(Form1Test, LockDownOnAndOffSwitchesShellCatalogueAndSetting) {
     EXPECT_TRUE(dialogs_.journal.empty()) << Utf16ToUtf8(dialogs_.journal.front());
 }
 
+TEST_F(Form1Test, APassReappliesTheAutoLogonValuesAndNothingElse) {
+    struct Case {
+        const char* name;
+        bool autoLogon;
+        std::wstring user;
+        std::wstring password;
+        bool emptiedAfterStart;  // the administrator cleared both fields
+        const wchar_t* autoAdminLogon;
+    };
+    const Case cases[] = {
+        {"off, empty fields", false, L"", L"", false, L"0"},
+        {"on, the administrator's fields", true, L"Kiosk", L"Geheim12", false, L"1"},
+        {"on, fields emptied after the start", true, L"", L"", true, L"1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::RemoveSettingsKey();
+        WriteSetting(L"QUARN-Username", c.emptiedAfterStart ? L"Kiosk" : c.user);
+        WriteSetting(L"PanelPassword", c.emptiedAfterStart ? L"Geheim12" : c.password);
+        WriteAutoLogon(c.autoLogon, L"Kiosk", L"Geheim12");
+        TForm1& form = Form();
+        form.Show();
+        ASSERT_EQ(TForm1::IsChecked(form.AutoLogon), c.autoLogon);
+        if (c.emptiedAfterStart) {
+            ::SetWindowTextW(form.QUARNUSER, L"");
+            ::SetWindowTextW(form.USERPASSWORD, L"");
+        }
+        form.SetChecked(form.CompleteLockDown, true);  // the pass writes the catalogue's logon
+        EXPECT_EQ(Winlogon(L"AutoAdminLogon"), c.autoAdminLogon);
+        EXPECT_EQ(Winlogon(L"DefaultUserName"), c.autoLogon ? c.user : L"");
+        EXPECT_EQ(Winlogon(L"DefaultPassword"), c.autoLogon ? c.password : L"");
+        // The watched account is never renamed behind the administrator's back.
+        EXPECT_EQ(Text(form.QUARNUSER), c.user);
+        EXPECT_EQ(ReadSetting(L"QUARN-Username"), c.user);
+        EXPECT_EQ(ReadPanelPassword(), c.password);
+        form_.reset();
+        Application::Instance().ClearQuitRequest();
+    }
+}
+
 TEST_F(Form1Test, LockDownBeforeAnyAccountWritesNoShell) {
     TForm1& form = Form();
     form.Show();
