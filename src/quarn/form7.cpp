@@ -94,9 +94,7 @@ class cDownloadStatusCallback final : public IBindStatusCallback, public IHttpNe
 };
 #pragma GCC diagnostic pop
 
-struct UrlCacheWalkTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
+struct UrlCacheWalkTraits : win32::NullMeansEmpty<HANDLE> {
     static void Release(Type handle) { ::FindCloseUrlCache(handle); }
 };
 

@@ -53,15 +53,13 @@ void ReplaceFileContents(const std::filesystem::path& path, std::string_view byt
     if (::GetTempFileNameW(absolute.parent_path().c_str(), L"qrn", 0, temporary) == 0) {
         Raise("Cannot create file", path, ::GetLastError());
     }
-    const auto fail = [&](DWORD error) {
-        ::DeleteFileW(temporary);
-        Raise("Cannot write file", path, error);
-    };
-    {
+    // The temporary file is written and closed before anything else happens
+    // to it: opened without sharing, it could not be deleted while open.
+    const DWORD written = [&]() -> DWORD {
         const win32::unique_file file(::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr,
                                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
-            fail(::GetLastError());
+            return ::GetLastError();
         }
         std::size_t done = 0;
         while (done < bytes.size()) {
@@ -69,17 +67,21 @@ void ReplaceFileContents(const std::filesystem::path& path, std::string_view byt
             const DWORD chunk =
                 static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
             if (!::WriteFile(file.get(), bytes.data() + done, chunk, &wrote, nullptr)) {
-                fail(::GetLastError());
+                return ::GetLastError();
             }
             done += wrote;
         }
-        if (!::FlushFileBuffers(file.get())) {
-            fail(::GetLastError());
-        }
-    }
-    if (!::MoveFileExW(temporary, absolute.c_str(),
+        return ::FlushFileBuffers(file.get()) ? ERROR_SUCCESS : ::GetLastError();
+    }();
+    DWORD error = written;
+    if (error == ERROR_SUCCESS &&
+        !::MoveFileExW(temporary, absolute.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        fail(::GetLastError());
+        error = ::GetLastError();
+    }
+    if (error != ERROR_SUCCESS) {
+        ::DeleteFileW(temporary);
+        Raise("Cannot write file", path, error);
     }
 }
 

@@ -12,9 +12,7 @@
 namespace quarn {
 namespace {
 
-struct InternetTraits {
-    using Type = HINTERNET;
-    static Type Invalid() { return nullptr; }
+struct InternetTraits : win32::NullMeansEmpty<HINTERNET> {
     static void Release(Type handle) { ::WinHttpCloseHandle(handle); }
 };
 using unique_hinternet = win32::UniqueHandle<InternetTraits>;

@@ -31,50 +31,52 @@ class UniqueHandle {
         reset();
         return &handle_;
     }
-    Type release() { return std::exchange(handle_, Traits::Invalid()); }
+    // Gives the handle up; the caller now owns it.
+    [[nodiscard]] Type release() { return std::exchange(handle_, Traits::Invalid()); }
     void reset(Type handle = Traits::Invalid()) {
-        if (handle_ != Traits::Invalid()) {
+        if (Traits::IsValid(handle_)) {
             Traits::Release(handle_);
         }
         handle_ = handle;
     }
-    explicit operator bool() const { return handle_ != Traits::Invalid(); }
+    explicit operator bool() const { return Traits::IsValid(handle_); }
 
   private:
     Type handle_ = Traits::Invalid();
 };
 
-struct RegistryKeyTraits {
-    using Type = HKEY;
+// Each kind says which value means "no handle" (what an empty owner holds)
+// and which values a call can hand back for a failure.
+template <typename Handle>
+struct NullMeansEmpty {
+    using Type = Handle;
     static Type Invalid() { return nullptr; }
+    static bool IsValid(Type handle) { return handle != nullptr; }
+};
+
+struct RegistryKeyTraits : NullMeansEmpty<HKEY> {
     static void Release(Type key) { ::RegCloseKey(key); }
 };
 // Process, thread, token, mutex and event handles: null when absent.
-struct KernelHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
+struct KernelHandleTraits : NullMeansEmpty<HANDLE> {
     static void Release(Type handle) { ::CloseHandle(handle); }
 };
-// File and snapshot handles: INVALID_HANDLE_VALUE when absent.
+// File and snapshot handles: CreateFileW and CreateToolhelp32Snapshot fail
+// with INVALID_HANDLE_VALUE, but a null handle is no handle either.
 struct FileHandleTraits {
     using Type = HANDLE;
     static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
     static void Release(Type handle) { ::CloseHandle(handle); }
 };
-struct LocalMemoryTraits {
-    using Type = HLOCAL;
-    static Type Invalid() { return nullptr; }
+struct LocalMemoryTraits : NullMeansEmpty<HLOCAL> {
     static void Release(Type memory) { ::LocalFree(memory); }
 };
-struct LibraryTraits {
-    using Type = HMODULE;
-    static Type Invalid() { return nullptr; }
+struct LibraryTraits : NullMeansEmpty<HMODULE> {
     static void Release(Type module) { ::FreeLibrary(module); }
 };
 
-struct ServiceHandleTraits {
-    using Type = SC_HANDLE;
-    static Type Invalid() { return nullptr; }
+struct ServiceHandleTraits : NullMeansEmpty<SC_HANDLE> {
     static void Release(Type handle) { ::CloseServiceHandle(handle); }
 };
 
