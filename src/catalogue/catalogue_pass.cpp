@@ -144,10 +144,10 @@ bool PolicyCatalogues::ReloadLockCatalogue() {
     }
     PolicyTable kept = CDSLOCK;
     try {
-        CDSLOCK.LoadFromFile(file);  // closes first, which may write the table back
-        if (!HasCatalogueLayout(CDSLOCK.Fields())) {
-            throw LoadError("The file is not a policy catalogue.", 0);
-        }
+        CDSLOCK.Close();  // a bound, changed table writes its file back first
+        PolicyTable reloaded = ReadCatalogueFile(file);
+        reloaded.SetFileName(CDSLOCK.FileName());  // the binding stays
+        CDSLOCK = std::move(reloaded);
     } catch (const Error&) {
         // The write-back failed, or the file changed in between.
         CDSLOCK = std::move(kept);
