@@ -29,6 +29,17 @@ class PassScope {
     bool& running_;
 };
 
+// A catalogue file read for the lock table; raises Error when it is not a
+// datapacket with the catalogue's columns.
+PolicyTable ReadCatalogueFile(const std::filesystem::path& file) {
+    PolicyTable table;
+    table.LoadFromFile(file);
+    if (!HasCatalogueLayout(table.Fields())) {
+        throw LoadError("The file is not a policy catalogue.", 0);
+    }
+    return table;
+}
+
 }  // namespace
 
 bool HasCatalogueLayout(const std::vector<FieldDef>& fields) {
@@ -45,14 +56,12 @@ bool HasCatalogueLayout(const std::vector<FieldDef>& fields) {
 }
 
 PolicyCatalogues::PolicyCatalogues(std::filesystem::path programFolder, CatalogueWindow& window,
-                                   RegistryBackend& registry, const std::wstring& sid,
-                                   std::chrono::milliseconds pause)
+                                   RegistryBackend& registry, std::chrono::milliseconds pause)
     : CDSLOCK(BuiltInLockCatalogue()),
       CDSUNLOCK(BuiltInUnlockCatalogue()),
       programFolder_(std::move(programFolder)),
       window_(window),
       registry_(registry),
-      sid_(sid),
       pause_(pause) {}
 
 PolicyCatalogues::~PolicyCatalogues() {
@@ -73,24 +82,28 @@ std::filesystem::path PolicyCatalogues::LockCatalogueFile() const {
     return programFolder_ / kLockCatalogueFileName;
 }
 
-bool PolicyCatalogues::WriteAllClick() {
+std::filesystem::path PolicyCatalogues::LockCatalogueBackup() const {
+    return programFolder_ / kLockCatalogueBackupName;
+}
+
+bool PolicyCatalogues::WriteAllClick(std::wstring_view sid) {
     if (passRunning_) {
         return false;
     }
     PolicyTable& table = window_.LockDownChecked() ? CDSLOCK : CDSUNLOCK;
     const PassScope scope(window_, passRunning_);
     window_.ProcessMessages();
-    Walk(table);
+    Walk(table, sid);
     return true;
 }
 
-void PolicyCatalogues::Walk(PolicyTable& table) {
+void PolicyCatalogues::Walk(PolicyTable& table, std::wstring_view sid) {
     table.First();
     window_.SetProgressRange(table.RecNo(), table.RecordCount());
     if (table.RecordCount() == 0) {
         return;
     }
-    const RowApplyContext context{registry_, sid_, pause_};
+    const RowApplyContext context{registry_, sid, pause_};
     for (;;) {
         window_.ProcessMessages();
         window_.SetProgressPosition(table.RecNo());
@@ -112,14 +125,37 @@ void PolicyCatalogues::EnsureLockCatalogueFile() {
     }
 }
 
-void PolicyCatalogues::ReloadLockCatalogue() {
+bool PolicyCatalogues::ReloadLockCatalogue() {
     if (passRunning_) {
-        return;
+        return false;
     }
     const std::filesystem::path file = LockCatalogueFile();
-    if (FileExists(file)) {
-        CDSLOCK.LoadFromFile(file);
+    if (!FileExists(file)) {
+        return true;
     }
+    // The file is looked at before the table closes: a bound, changed table
+    // would otherwise write over the very file it is about to refuse.
+    try {
+        ReadCatalogueFile(file);
+    } catch (const Error&) {
+        CDSLOCK.RefuseFile(file);
+        window_.ShowMessage(kErrorLoadingFile);
+        return false;
+    }
+    PolicyTable kept = CDSLOCK;
+    try {
+        CDSLOCK.Close();  // a bound, changed table writes its file back first
+        PolicyTable reloaded = ReadCatalogueFile(file);
+        reloaded.SetFileName(CDSLOCK.FileName());  // the binding stays
+        CDSLOCK = std::move(reloaded);
+    } catch (const Error&) {
+        // The write-back failed, or the file changed in between.
+        CDSLOCK = std::move(kept);
+        CDSLOCK.RefuseFile(file);
+        window_.ShowMessage(kErrorLoadingFile);
+        return false;
+    }
+    return true;
 }
 
 void PolicyCatalogues::ImportLockCatalogue() {
@@ -130,17 +166,23 @@ void PolicyCatalogues::ImportLockCatalogue() {
     if (!chosen) {
         return;
     }
+    const bool exists = FileExists(*chosen);
+    // An empty lock catalogue locks nothing down: it is made only when asked for.
+    if (!exists && !window_.AskYesNo(kCreateEmptyCatalogueQuestion)) {
+        return;
+    }
     // The import is read into a table of its own and takes the lock table's
-    // place only when it is also safely in quarn.xml.
+    // place only when it is also safely in quarn.xml, and the file it
+    // replaces in quarn.xml.bak.
     PolicyTable imported;
     try {
-        if (FileExists(*chosen)) {
-            imported.LoadFromFile(*chosen);
-            if (!HasCatalogueLayout(imported.Fields())) {
-                throw LoadError("The file is not a policy catalogue.", 0);
-            }
+        if (exists) {
+            imported = ReadCatalogueFile(*chosen);
         } else {
             imported.CreateDataSet();
+        }
+        if (FileExists(LockCatalogueFile())) {
+            ReplaceFileContents(LockCatalogueBackup(), ReadWholeFile(LockCatalogueFile()));
         }
         imported.SaveToFile(LockCatalogueFile());
     } catch (const Error&) {
@@ -149,7 +191,7 @@ void PolicyCatalogues::ImportLockCatalogue() {
     }
     imported.SetFileName(LockCatalogueFile());
     imported.First();
-    CDSLOCK = std::move(imported);  // what the old table held is now quarn.xml's past
+    CDSLOCK = std::move(imported);  // what the old table held is now in quarn.xml.bak
 }
 
 }  // namespace quarn

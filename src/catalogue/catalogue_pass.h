@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "policy_row_applier.h"
 #include "policy_table.h"
@@ -36,22 +37,26 @@ class CatalogueWindow {
     virtual std::optional<std::filesystem::path> ChooseCatalogueFile() = 0;
     // A modal message with an OK button; text in UTF-8.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A modal question with Yes and No, No the default; true for Yes. Text
+    // in UTF-8.
+    virtual bool AskYesNo(const std::string& text) = 0;
 };
 
-// The lock catalogue file, always beside the configurator's executable.
+// The lock catalogue file, always beside the configurator's executable, and
+// the copy of its previous content that an import leaves beside it.
 inline constexpr char kLockCatalogueFileName[] = "quarn.xml";
+inline constexpr char kLockCatalogueBackupName[] = "quarn.xml.bak";
 inline constexpr char kErrorLoadingFile[] = "Error loading file.";
+inline constexpr char kCreateEmptyCatalogueQuestion[] =
+    "The file does not exist. Create an empty lock catalogue?";
 
 // Whether a table's columns are the catalogue's, by name and position.
 bool HasCatalogueLayout(const std::vector<FieldDef>& fields);
 
 class PolicyCatalogues {
   public:
-    // sid is the text the row applier reads as the locked-down account's SID
-    // at each pass (the process's LockedAccountSid in the configurator).
     PolicyCatalogues(std::filesystem::path programFolder, CatalogueWindow& window,
                      RegistryBackend& registry = DefaultRegistry(),
-                     const std::wstring& sid = LockedAccountSid,
                      std::chrono::milliseconds pause = kRowPause);
     // Closes both tables; a bound, changed lock table writes its file.
     ~PolicyCatalogues();
@@ -62,23 +67,32 @@ class PolicyCatalogues {
     PolicyTable CDSUNLOCK;
 
     std::filesystem::path LockCatalogueFile() const;
+    std::filesystem::path LockCatalogueBackup() const;
 
     // The pass: walks CDSLOCK when "Lock Down" is checked, else CDSUNLOCK,
-    // applying each row once. While a pass runs, another is refused (the
-    // window keeps handling messages, so a second click could arrive):
-    // returns false then.
-    bool WriteAllClick();
+    // applying each row once; per-user rows go below HKEY_USERS\<sid>. While
+    // a pass runs, another is refused (the window keeps handling messages, so
+    // a second click could arrive): returns false then.
+    bool WriteAllClick(std::wstring_view sid);
     bool PassRunning() const { return passRunning_; }
 
     // First start: writes the built-in lock rows to quarn.xml when the file
     // is missing, and binds CDSLOCK to it.
     void EnsureLockCatalogueFile();
     // Loads CDSLOCK from quarn.xml when the file exists (closing it first,
-    // which writes a bound, changed table back). Refused during a pass.
-    void ReloadLockCatalogue();
+    // which writes a bound, changed table back); without the file CDSLOCK
+    // keeps its rows. A quarn.xml that is not a datapacket with the
+    // catalogue's columns shows "Error loading file.": CDSLOCK keeps its rows
+    // and never writes over that file. Returns whether CDSLOCK may be walked
+    // now: false after such an error, and during a pass (refused).
+    bool ReloadLockCatalogue();
     // "Open *.xml File": a chosen catalogue becomes the lock table and
-    // quarn.xml. A cancelled dialog does nothing; a file that cannot be read
-    // as a catalogue, or a failed save, leaves table, binding and quarn.xml as
+    // quarn.xml. A cancelled dialog does nothing; a name that does not exist
+    // makes an empty catalogue only when the administrator answers Yes to
+    // "The file does not exist. Create an empty lock catalogue?". Before
+    // quarn.xml is replaced, its previous content is kept in quarn.xml.bak
+    // (replacing an older one). A file that cannot be read as a catalogue, a
+    // failed backup or a failed save leaves table, binding and quarn.xml as
     // they were and shows "Error loading file.". The chosen file is only read.
     void ImportLockCatalogue();
 
@@ -86,12 +100,11 @@ class PolicyCatalogues {
     void CloseTables();
 
   private:
-    void Walk(PolicyTable& table);
+    void Walk(PolicyTable& table, std::wstring_view sid);
 
     std::filesystem::path programFolder_;
     CatalogueWindow& window_;
     RegistryBackend& registry_;
-    const std::wstring& sid_;
     std::chrono::milliseconds pause_;
     bool passRunning_ = false;
 };

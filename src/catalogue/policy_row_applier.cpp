@@ -7,9 +7,6 @@
 #include "value_conversion.h"
 
 namespace quarn {
-
-std::wstring LockedAccountSid;
-
 namespace {
 
 class ConversionError : public Error {
@@ -69,8 +66,22 @@ bool PerformChange(RegistryAccess& registry, std::wstring_view keyPath, std::str
 
 }  // namespace
 
-void ApplyPolicyRow(PolicyTable& table) {
-    ApplyPolicyRow(table, {DefaultRegistry(), LockedAccountSid, kRowPause});
+bool IsTooBroadDeletion(std::string_view dataType, std::string_view subtree) {
+    if (dataType != "DEL_SUBTREE") {
+        return false;
+    }
+    const std::size_t slash = subtree.find('\\');
+    std::size_t depth = 0;
+    if (slash != std::string_view::npos) {
+        bool inName = false;
+        for (const char c : subtree.substr(slash + 1)) {
+            if (c != '\\' && !inName) {
+                ++depth;  // a key name begins
+            }
+            inName = c != '\\';
+        }
+    }
+    return depth < kMinDeletedKeyDepth;
 }
 
 void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context) {
@@ -95,8 +106,10 @@ void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context) {
     bool written = false;
     const bool perUser = tag == "HKCU";
     // An account that was never found has no hive: a per-user row then fails
-    // without touching HKEY_USERS itself.
-    if ((perUser && !context.lockedAccountSid.empty()) || tag == "HKLM") {
+    // without touching HKEY_USERS itself. A deletion of a whole branch of a
+    // hive is refused before its key is even opened.
+    if (((perUser && !context.lockedAccountSid.empty()) || tag == "HKLM") &&
+        !IsTooBroadDeletion(dataType, subtree)) {
         RegistryAccess registry(kKeyAllAccess, context.registry);
         registry.SetRootKey(perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine);
         const std::wstring fullPath =

@@ -7,7 +7,7 @@
 // skipped and left as they are. Nothing is raised: failures become STATUS.
 
 #include <chrono>
-#include <string>
+#include <cstddef>
 #include <string_view>
 
 #include "policy_table.h"
@@ -18,20 +18,30 @@ namespace quarn {
 // Every row waits this long before anything else, skipped rows included.
 inline constexpr std::chrono::milliseconds kRowPause{5};
 
-// The locked-down account's SID in its string form (S-1-5-21-...); empty
-// until the lock workflow finds the account. Per-user rows are written below
-// HKEY_USERS\<this SID>.
-extern std::wstring LockedAccountSid;
+// A DEL_SUBTREE row must name a key at least this many levels below its
+// hive: HKLM\Software\ or HKCU\Software\Microsoft would take a whole branch
+// of the hive with it.
+inline constexpr std::size_t kMinDeletedKeyDepth = 3;
+
+// Whether a row deletes a key too close to its hive's root (fewer than
+// kMinDeletedKeyDepth key names after the hive tag; empty parts such as a
+// trailing backslash do not count). The applier refuses such rows and
+// quarnctl check reports them.
+bool IsTooBroadDeletion(std::string_view dataType, std::string_view subtree);
 
 struct RowApplyContext {
     RegistryBackend& registry;
+    // The locked-down account's SID in its string form (S-1-5-21-...):
+    // per-user rows are written below HKEY_USERS\<this SID>. Empty while no
+    // account has been found.
     std::wstring_view lockedAccountSid;
     std::chrono::milliseconds pause = kRowPause;
 };
 
 // The table's cursor stands on the row and the table is in edit state; the
 // new STATUS goes to the edit buffer and is posted when the pass moves on.
-void ApplyPolicyRow(PolicyTable& table);
+// A deletion that IsTooBroadDeletion refuses touches nothing and ends
+// "deaktiviert".
 void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context);
 
 }  // namespace quarn

@@ -61,6 +61,10 @@ class PolicyTable {
 
     const std::filesystem::path& FileName() const { return fileName_; }
     void SetFileName(std::filesystem::path name) { fileName_ = std::move(name); }
+    // A file whose content was refused for this table, as a failed load
+    // refuses it: a later Close never writes over it until the table has
+    // loaded that file.
+    void RefuseFile(std::filesystem::path name) { refusedFile_ = std::move(name); }
 
     // Adds an unchanged row (state 0) at the end of storage and walk order;
     // for building tables in code, such as the built-in catalogues.

@@ -191,8 +191,8 @@ TForm1::TForm1(FormDialogs& dialogs, Options options)
            Application::Instance().Handle(), MainMenu1);
     CreateControls();
     CatalogueWindow& window = *this;
-    Catalogues = std::make_unique<PolicyCatalogues>(
-        options_.programFolder, window, DefaultRegistry(), LockedAccountSid, options_.rowPause);
+    Catalogues = std::make_unique<PolicyCatalogues>(options_.programFolder, window,
+                                                    DefaultRegistry(), options_.rowPause);
     Application::Instance().SetMainWindow(Handle());
     Guarded([&] { FormCreate(); });
 }
@@ -434,7 +434,7 @@ void TForm1::Button1Click() {
 }
 
 void TForm1::WriteAllClick() {
-    Catalogues->WriteAllClick();
+    Catalogues->WriteAllClick(LockedAccountSid);
     // The catalogues switch automatic logon on for an account of their own;
     // the administrator's "Auto Logon" box has the last word. Only the logon
     // values are written again: the fields change only when the box is clicked.
@@ -640,6 +640,10 @@ std::optional<std::filesystem::path> TForm1::ChooseCatalogueFile() {
 
 void TForm1::ShowMessage(const std::string& text) {
     dialogs_.ShowMessage(Utf8ToUtf16(text));
+}
+
+bool TForm1::AskYesNo(const std::string& text) {
+    return dialogs_.AskYesNo(Utf8ToUtf16(text), Application::Instance().Title());
 }
 
 }  // namespace quarn

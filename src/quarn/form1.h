@@ -14,6 +14,7 @@
 #include "catalogue_pass.h"
 #include "color_button.h"
 #include "form_dialogs.h"
+#include "locked_account_sid.h"
 #include "window.h"
 
 namespace quarn {
@@ -137,6 +138,7 @@ class TForm1 final : public Window, private CatalogueWindow {
     void ProcessMessages() override;
     std::optional<std::filesystem::path> ChooseCatalogueFile() override;
     void ShowMessage(const std::string& text) override;
+    bool AskYesNo(const std::string& text) override;
 
     FormDialogs& dialogs_;
     Options options_;

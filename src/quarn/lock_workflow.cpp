@@ -5,9 +5,9 @@
 
 #include "accounts.h"
 #include "form1.h"
+#include "locked_account_sid.h"
 #include "logon_shell.h"
 #include "outside_programs.h"
-#include "policy_row_applier.h"
 #include "settings.h"
 #include "system_queries.h"
 
@@ -99,7 +99,12 @@ void TForm1::CompleteLockDownClick() {
         return;
     }
     if (checked) {
-        Catalogues->ReloadLockCatalogue();
+        if (!Catalogues->ReloadLockCatalogue()) {
+            // quarn.xml was refused ("Error loading file."): nothing is locked
+            // down with a table the file did not give, and the box says so.
+            ::SendMessageW(CompleteLockDown, BM_SETCHECK, BST_UNCHECKED, 0);
+            return;
+        }
         SwitchShellToWatchdog();
         WriteCompleteLockDown(true);
     } else {

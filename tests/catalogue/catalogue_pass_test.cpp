@@ -22,6 +22,7 @@ class RecordingWindow : public CatalogueWindow {
   public:
     bool lockDown = false;
     std::optional<std::filesystem::path> choice;
+    bool answer = false;  // to every question
     std::function<void()> onPump;
     std::vector<std::string> journal;
 
@@ -47,6 +48,10 @@ class RecordingWindow : public CatalogueWindow {
         return choice;
     }
     void ShowMessage(const std::string& text) override { Note("message " + text); }
+    bool AskYesNo(const std::string& text) override {
+        Note("question " + text);
+        return answer;
+    }
 
   private:
     void Note(std::string entry) { journal.push_back(std::move(entry)); }
@@ -105,11 +110,12 @@ class CataloguePass : public ::testing::Test {
     CataloguePass() { registry_.LoadHive(kSid); }
 
     std::unique_ptr<PolicyCatalogues> Start() {
-        return std::make_unique<PolicyCatalogues>(folder_.Path(), window_, registry_, sid_,
+        return std::make_unique<PolicyCatalogues>(folder_.Path(), window_, registry_,
                                                   std::chrono::milliseconds(0));
     }
 
     std::filesystem::path QuarnXml() const { return folder_ / "quarn.xml"; }
+    std::filesystem::path Backup() const { return folder_ / "quarn.xml.bak"; }
 
     std::optional<RegistryValue> Value(const std::string& subtree, const std::string& subkey) {
         return StoredValue(registry_, kSid, subtree, subkey);
@@ -117,7 +123,6 @@ class CataloguePass : public ::testing::Test {
 
     test::TempFolder folder_;
     MemoryRegistry registry_;
-    std::wstring sid_ = kSid;
     RecordingWindow window_;
 };
 
@@ -128,7 +133,7 @@ TEST_F(CataloguePass, TheBoxChoosesTheOnlyTableWalked) {
         const std::size_t lockVersions = catalogues->CDSLOCK.Content().versions.size();
         const std::size_t unlockVersions = catalogues->CDSUNLOCK.Content().versions.size();
         window_.lockDown = lockDown;
-        EXPECT_TRUE(catalogues->WriteAllClick());
+        EXPECT_TRUE(catalogues->WriteAllClick(kSid));
         // Every switched-on row that passed the gate posted a new STATUS.
         EXPECT_EQ(catalogues->CDSLOCK.Content().versions.size(),
                   lockVersions + (lockDown ? 349 : 0));
@@ -141,9 +146,9 @@ TEST_F(CataloguePass, UnlockRowsThatFailedStaySkippedForTheRun) {
     registry_.UnloadHive(kSid);
     auto catalogues = Start();
     window_.lockDown = false;
-    catalogues->WriteAllClick();
+    catalogues->WriteAllClick(kSid);
     registry_.LoadHive(kSid);  // the account logged on meanwhile
-    catalogues->WriteAllClick();
+    catalogues->WriteAllClick(kSid);
     EXPECT_FALSE(Value("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer",
                        "NoDesktop"));
     EXPECT_TRUE(Value("HKLM\\System\\CurrentControlSet\\Control\\Windows", "ErrorMode"));
@@ -181,7 +186,7 @@ TEST_F(CataloguePass, ProgressAndMenuAroundTheWalk) {
         }
         catalogues->CDSUNLOCK = std::move(table);
         window_.journal.clear();
-        catalogues->WriteAllClick();
+        catalogues->WriteAllClick(kSid);
         EXPECT_EQ(window_.journal, c.journal);
         EXPECT_EQ(catalogues->CDSUNLOCK.Content().versions.size(),
                   static_cast<std::size_t>(2 * c.rows));
@@ -192,16 +197,74 @@ TEST_F(CataloguePass, ProgressAndMenuAroundTheWalk) {
 }
 
 TEST_F(CataloguePass, AnErrorInTheWalkStillRestoresMenuAndProgress) {
-    ReplaceFileContents(QuarnXml(), "not a catalogue");
     auto catalogues = Start();
-    EXPECT_THROW(catalogues->ReloadLockCatalogue(), LoadError);  // the lock table is now closed
+    catalogues->CDSLOCK.Close();  // a closed table cannot be walked
     window_.lockDown = true;
     window_.journal.clear();
-    EXPECT_THROW(catalogues->WriteAllClick(), Error);
+    EXPECT_THROW(catalogues->WriteAllClick(kSid), Error);
     EXPECT_EQ(window_.journal, (std::vector<std::string>{"menu off", "progress shown", "pump",
                                                          "progress hidden", "menu on"}));
     EXPECT_FALSE(catalogues->PassRunning());
-    EXPECT_EQ(ReadWholeFile(QuarnXml()), "not a catalogue");
+}
+
+TEST_F(CataloguePass, EachPassWritesBelowTheSidItIsGiven) {
+    const std::wstring other = L"S-1-5-21-3623811015-3361044348-30300820-1014";
+    registry_.LoadHive(other);
+    auto catalogues = Start();
+    window_.lockDown = true;
+    // Made for the call alone: the pass keeps no hold on the SID it was given.
+    catalogues->WriteAllClick(std::wstring(kSid));
+    window_.lockDown = false;
+    catalogues->WriteAllClick(other);
+    const std::string explorer =
+        "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+    const auto locked = StoredValue(registry_, kSid, explorer, "NoDesktop");
+    const auto unlocked = StoredValue(registry_, other, explorer, "NoDesktop");
+    ASSERT_TRUE(locked && unlocked);
+    EXPECT_EQ(locked->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(unlocked->data, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+}
+
+TEST_F(CataloguePass, AQuarnXmlThatIsNoCatalogueIsRefusedAndKept) {
+    // The catalogue with SUBTREE and SUBKEY swapped: a datapacket that loads,
+    // but whose columns the applier would read at the wrong positions.
+    std::string swapped = BuiltInLockCatalogue().SaveToBytes();
+    const std::string subtree = R"(<FIELD attrname="SUBTREE" fieldtype="string" WIDTH="255"/>)";
+    const std::string subkey = R"(<FIELD attrname="SUBKEY" fieldtype="string" WIDTH="50"/>)";
+    ASSERT_NE(swapped.find(subtree + subkey), std::string::npos);
+    swapped.replace(swapped.find(subtree + subkey), subtree.size() + subkey.size(),
+                    subkey + subtree);
+    struct Case {
+        const char* name;
+        std::string file;
+        bool bound;  // as after a first start, with a pass since
+    };
+    const Case cases[] = {
+        {"columns in another order", swapped, false},
+        {"columns in another order, table bound and changed", swapped, true},
+        {"not a datapacket", "not a catalogue", false},
+        {"not a datapacket, table bound and changed", "not a catalogue", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(QuarnXml());
+        {
+            auto catalogues = Start();
+            if (c.bound) {
+                catalogues->EnsureLockCatalogueFile();
+                window_.lockDown = true;
+                catalogues->WriteAllClick(kSid);
+            }
+            ReplaceFileContents(QuarnXml(), c.file);  // the administrator's new file
+            const std::string table = catalogues->CDSLOCK.SaveToBytes();
+            window_.journal.clear();
+            EXPECT_FALSE(catalogues->ReloadLockCatalogue());
+            EXPECT_EQ(window_.journal, (std::vector<std::string>{"message Error loading file."}));
+            EXPECT_EQ(catalogues->CDSLOCK.SaveToBytes(), table);
+            EXPECT_EQ(ReadWholeFile(QuarnXml()), c.file);
+        }  // the program's end
+        EXPECT_EQ(ReadWholeFile(QuarnXml()), c.file);
+    }
 }
 
 TEST_F(CataloguePass, ASecondPassIsRefusedWhileOneRuns) {
@@ -209,14 +272,18 @@ TEST_F(CataloguePass, ASecondPassIsRefusedWhileOneRuns) {
     int nested = 0;
     window_.onPump = [&] {
         if (nested++ == 5) {
-            EXPECT_FALSE(catalogues->WriteAllClick());
-            catalogues->ReloadLockCatalogue();  // refused as well: the table is being walked
+            EXPECT_FALSE(catalogues->WriteAllClick(kSid));
+            // Refused as well: the table is being walked.
+            EXPECT_FALSE(catalogues->ReloadLockCatalogue());
         }
     };
     ReplaceFileContents(QuarnXml(), "not a catalogue");
     window_.lockDown = true;
-    EXPECT_TRUE(catalogues->WriteAllClick());
+    EXPECT_TRUE(catalogues->WriteAllClick(kSid));
     EXPECT_EQ(catalogues->CDSLOCK.Content().versions.size(), 371u + 349u);  // each row once
+    for (const std::string& entry : window_.journal) {
+        EXPECT_FALSE(entry.starts_with("message")) << entry;  // quarn.xml was not even read
+    }
 }
 
 TEST_F(CataloguePass, FirstStartWritesQuarnXmlAndTheEndWritesThePassesStatus) {
@@ -228,7 +295,7 @@ TEST_F(CataloguePass, FirstStartWritesQuarnXmlAndTheEndWritesThePassesStatus) {
         registry_.UnloadHive(kSid);  // per-user rows fail and change their STATUS
         window_.lockDown = true;
         catalogues->ReloadLockCatalogue();
-        catalogues->WriteAllClick();
+        catalogues->WriteAllClick(kSid);
     }
     PolicyTable saved;
     saved.LoadFromFile(QuarnXml());
@@ -249,38 +316,62 @@ TEST_F(CataloguePass, ALaterStartWithQuarnXmlWritesNothing) {
         EXPECT_TRUE(catalogues->CDSLOCK.FileName().empty());
         window_.lockDown = true;
         catalogues->ReloadLockCatalogue();
-        catalogues->WriteAllClick();
+        catalogues->WriteAllClick(kSid);
         EXPECT_TRUE(catalogues->CDSLOCK.Changed());
     }
     EXPECT_EQ(ReadWholeFile(QuarnXml()), before);
 }
 
-TEST_F(CataloguePass, ImportingANameThatDoesNotExistEmptiesTheLockTable) {
-    auto catalogues = Start();
-    window_.choice = folder_ / "new-catalogue.xml";
-    catalogues->ImportLockCatalogue();
-    EXPECT_EQ(catalogues->CDSLOCK.RecordCount(), 0);
-    EXPECT_EQ(catalogues->CDSLOCK.FileName(), QuarnXml());
-    PolicyTable saved;
-    saved.LoadFromFile(QuarnXml());
-    EXPECT_EQ(saved.RecordCount(), 0);
-    EXPECT_FALSE(FileExists(folder_ / "new-catalogue.xml"));
+TEST_F(CataloguePass, ImportingANameThatDoesNotExistAsksFirst) {
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        std::filesystem::remove(QuarnXml());
+        std::filesystem::remove(Backup());
+        auto catalogues = Start();
+        catalogues->EnsureLockCatalogueFile();
+        const std::string before = ReadWholeFile(QuarnXml());
+        window_.choice = folder_ / "new-catalogue.xml";
+        window_.answer = yes;
+        window_.journal.clear();
+        catalogues->ImportLockCatalogue();
+        EXPECT_EQ(
+            window_.journal,
+            (std::vector<std::string>{
+                "dialog", "question The file does not exist. Create an empty lock catalogue?"}));
+        EXPECT_EQ(catalogues->CDSLOCK.RecordCount(), yes ? 0 : 371);
+        EXPECT_EQ(catalogues->CDSLOCK.FileName(), QuarnXml());
+        PolicyTable saved;
+        saved.LoadFromFile(QuarnXml());
+        EXPECT_EQ(saved.RecordCount(), yes ? 0 : 371);
+        // The catalogue it replaced is kept; a No replaces nothing.
+        EXPECT_EQ(FileExists(Backup()), yes);
+        if (yes) {
+            EXPECT_EQ(ReadWholeFile(Backup()), before);
+        }
+        EXPECT_FALSE(FileExists(folder_ / "new-catalogue.xml"));
+    }
 }
 
 TEST_F(CataloguePass, ImportingACatalogueReplacesTheLockTableAndQuarnXml) {
     PolicyTable own = BuiltInUnlockCatalogue();
     own.SaveToFile(folder_ / "own.xml");
     const std::string chosen = ReadWholeFile(folder_ / "own.xml");
+    ReplaceFileContents(QuarnXml(), BuiltInLockCatalogue().SaveToBytes());
+    const std::string previous = ReadWholeFile(QuarnXml());
+    ReplaceFileContents(Backup(), "an older backup");
     auto catalogues = Start();
     window_.choice = folder_ / "own.xml";
     catalogues->ImportLockCatalogue();
+    EXPECT_EQ(window_.journal, (std::vector<std::string>{"dialog"}));  // it exists: no question
     EXPECT_EQ(ReadWholeFile(QuarnXml()), chosen);
+    EXPECT_EQ(ReadWholeFile(Backup()), previous);
     EXPECT_EQ(catalogues->CDSLOCK.SaveToBytes(), chosen);
     window_.lockDown = true;
-    catalogues->WriteAllClick();
+    catalogues->WriteAllClick(kSid);
     catalogues.reset();  // the end writes the pass into quarn.xml, never into own.xml
     EXPECT_EQ(ReadWholeFile(folder_ / "own.xml"), chosen);
     EXPECT_NE(ReadWholeFile(QuarnXml()), chosen);
+    EXPECT_EQ(ReadWholeFile(Backup()), previous);
 }
 
 TEST_F(CataloguePass, FailedOrCancelledImportsChangeNothing) {
@@ -290,50 +381,59 @@ TEST_F(CataloguePass, FailedOrCancelledImportsChangeNothing) {
         folder_ / "other-table.xml",
         R"(<DATAPACKET><METADATA><FIELDS><FIELD attrname="Name" fieldtype="string"/>)"
         R"(</FIELDS></METADATA><ROWDATA><ROW Name="x"/></ROWDATA></DATAPACKET>)");
+    BuiltInUnlockCatalogue().SaveToFile(folder_ / "own.xml");
     struct Case {
         const char* name;
         std::optional<std::filesystem::path> choice;
-        bool quarnXmlIsAFolder;
+        std::filesystem::path folderInTheWay;  // a folder where a file would be written
         std::vector<std::string> journal;
     };
+    const std::string question = "question " + std::string(kCreateEmptyCatalogueQuestion);
     const std::vector<std::string> refused = {"dialog", "message Error loading file."};
     const Case cases[] = {
-        {"cancelled", std::nullopt, false, {"dialog"}},
-        {"not a datapacket", folder_ / "garbage.xml", false, refused},
-        {"binary form", folder_ / "binary.xml", false, refused},
-        {"another table's layout", folder_ / "other-table.xml", false, refused},
-        {"quarn.xml cannot be written", folder_ / "new.xml", true, refused},
+        {"cancelled", std::nullopt, {}, {"dialog"}},
+        {"not a datapacket", folder_ / "garbage.xml", {}, refused},
+        {"binary form", folder_ / "binary.xml", {}, refused},
+        {"another table's layout", folder_ / "other-table.xml", {}, refused},
+        {"quarn.xml cannot be written",
+         folder_ / "new.xml",
+         QuarnXml(),
+         {"dialog", question, "message Error loading file."}},
+        {"the backup cannot be written", folder_ / "own.xml", Backup(), refused},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove_all(QuarnXml());
+        std::filesystem::remove_all(Backup());
         auto catalogues = Start();
         catalogues->EnsureLockCatalogueFile();  // bound, as after a first start
         window_.lockDown = true;
-        catalogues->WriteAllClick();
+        catalogues->WriteAllClick(kSid);
         const std::string table = catalogues->CDSLOCK.SaveToBytes();
-        if (c.quarnXmlIsAFolder) {
-            std::filesystem::remove(QuarnXml());
-            std::filesystem::create_directory(QuarnXml());
+        if (!c.folderInTheWay.empty()) {
+            std::filesystem::remove(c.folderInTheWay);
+            std::filesystem::create_directories(c.folderInTheWay / "inside");
         }
-        const std::string before = c.quarnXmlIsAFolder ? "" : ReadWholeFile(QuarnXml());
+        const std::string before = FileExists(QuarnXml()) ? ReadWholeFile(QuarnXml()) : "";
         const std::string chosen =
             c.choice && FileExists(*c.choice) ? ReadWholeFile(*c.choice) : "";
         window_.choice = c.choice;
+        window_.answer = true;
         window_.journal.clear();
         catalogues->ImportLockCatalogue();
         EXPECT_EQ(window_.journal, c.journal);
         EXPECT_EQ(catalogues->CDSLOCK.SaveToBytes(), table);
         EXPECT_EQ(catalogues->CDSLOCK.FileName(), QuarnXml());
-        if (!c.quarnXmlIsAFolder) {
+        if (c.folderInTheWay != QuarnXml()) {
             EXPECT_EQ(ReadWholeFile(QuarnXml()), before);
+        }
+        if (c.folderInTheWay != Backup()) {
+            EXPECT_FALSE(FileExists(Backup()));
         }
         if (c.choice && FileExists(*c.choice)) {
             EXPECT_EQ(ReadWholeFile(*c.choice), chosen);
         }
-        if (c.quarnXmlIsAFolder) {
-            std::filesystem::remove_all(QuarnXml());
-        }
+        std::filesystem::remove_all(QuarnXml());  // the program's end cannot meet a folder
     }
 }
 
@@ -349,7 +449,7 @@ class CataloguePassOnRegistry : public ::testing::TestWithParam<std::string> {
 
     std::unique_ptr<PolicyCatalogues> Start() {
         return std::make_unique<PolicyCatalogues>(folder_.Path(), window_, registry_->Backend(),
-                                                  sid_, std::chrono::milliseconds(0));
+                                                  std::chrono::milliseconds(0));
     }
 
     std::optional<RegistryValue> Value(const BuiltInRow& row) {
@@ -365,7 +465,7 @@ class CataloguePassOnRegistry : public ::testing::TestWithParam<std::string> {
 TEST_P(CataloguePassOnRegistry, LockThenUnlockLeavesTheUnlockValues) {
     auto catalogues = Start();
     window_.lockDown = true;
-    catalogues->WriteAllClick();
+    catalogues->WriteAllClick(sid_);
     for (const BuiltInRow& row : BuiltInRows()) {
         if (Applied(row)) {
             SCOPED_TRACE(row.index);
@@ -375,7 +475,7 @@ TEST_P(CataloguePassOnRegistry, LockThenUnlockLeavesTheUnlockValues) {
         }
     }
     window_.lockDown = false;
-    catalogues->WriteAllClick();
+    catalogues->WriteAllClick(sid_);
     int differing = 0;
     for (const BuiltInRow& row : BuiltInRows()) {
         if (Applied(row)) {
@@ -402,7 +502,7 @@ TEST_P(CataloguePassOnRegistry, SwitchedOffRowsAreNeverApplied) {
     auto catalogues = Start();
     for (const bool lockDown : {true, false, true}) {
         window_.lockDown = lockDown;
-        catalogues->WriteAllClick();
+        catalogues->WriteAllClick(sid_);
     }
     int switchedOff = 0;
     for (const BuiltInRow& row : BuiltInRows()) {

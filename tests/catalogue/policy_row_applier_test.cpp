@@ -181,6 +181,61 @@ TEST_P(PolicyRowApplier, DeletionsRunAndEndDeaktiviert) {
     EXPECT_TRUE(KeyExists("HKCU", L"\\Extensions"));
 }
 
+// The test's own key stands two levels below the hive (Software\<name>), as
+// HKCU\Software\Microsoft does: deleting it would take a whole branch.
+TEST_P(PolicyRowApplier, DeletionsOfWholeBranchesAreRefused) {
+    for (const RegistryRoot root : {RegistryRoot::Users, RegistryRoot::LocalMachine}) {
+        const std::wstring hive = root == RegistryRoot::Users ? L"\\" + sid_ : L"";
+        auto access = Open(root);
+        ASSERT_TRUE(access.OpenKey(hive + Base() + L"\\Kept\\Deeper", true));
+        access.WriteString(L"x", L"y");
+    }
+    const std::string name(name_.begin(), name_.end());
+    for (const std::string hive : {"HKCU", "HKLM"}) {
+        for (const std::string& subtree :
+             {hive + "\\Software\\" + name, hive + "\\Software\\" + name + "\\",
+              hive + "\\Software\\\\" + name, hive + "\\Software\\" + name + "-absent"}) {
+            SCOPED_TRACE(subtree);
+            EXPECT_EQ(Apply({5000, subtree, "", "", "DEL_SUBTREE", "XP", "aktiviert", ""}),
+                      "deaktiviert");
+            EXPECT_TRUE(Value(hive, L"\\Kept\\Deeper", L"x").has_value());
+        }
+        // Not even created, as the key of an applied row would be.
+        const auto [root, absent] = Where(hive, L"-absent");
+        EXPECT_FALSE(Open(root).OpenKey(absent, false));
+        Open(root).DeleteKey(absent);
+    }
+}
+
+TEST(BroadDeletion, KeysFewerThanThreeLevelsBelowTheHive) {
+    struct Case {
+        const char* dataType;
+        const char* subtree;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"DEL_SUBTREE", "HKLM\\", true},
+        {"DEL_SUBTREE", "HKCU", true},
+        {"DEL_SUBTREE", "HKLM\\Software\\", true},
+        {"DEL_SUBTREE", "HKCU\\Software", true},
+        {"DEL_SUBTREE", "HKCU\\Software\\Microsoft", true},
+        {"DEL_SUBTREE", "HKCU\\Software\\\\Microsoft\\", true},
+        {"DEL_SUBTREE", "HKCU\\Software\\Microsoft\\Internet Explorer", false},
+        {"DEL_SUBTREE", "HKLM\\SYSTEM\\CurrentControlSet\\Services\\\\", false},
+        {"DEL_SUBTREE",
+         "HKCU\\Software\\Microsoft\\Internet Explorer\\Extensions\\"
+         "{c95fe080-8f5d-11d2-a20b-00aa003c157a}",
+         false},
+        {"DEL_SUBKEY", "HKLM\\Software", false},
+        {"REG_DWORD", "HKCU\\Software", false},
+        {"ADD_SUBTREE", "HKCU\\", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dataType) + " " + c.subtree);
+        EXPECT_EQ(IsTooBroadDeletion(c.dataType, c.subtree), c.refused);
+    }
+}
+
 TEST_P(PolicyRowApplier, AddSubtreeCreatesTheKey) {
     EXPECT_EQ(Apply(Row("HKCU", "\\Added\\Key", "", "", "ADD_SUBTREE")), "aktiviert");
     EXPECT_TRUE(KeyExists("HKCU", L"\\Added\\Key"));

@@ -17,6 +17,7 @@
 #include "catalogue_pass.h"
 #include "file_io.h"
 #include "form1.h"
+#include "locked_account_sid.h"
 #include "logon_shell.h"
 #include "policy_row_applier.h"
 #include "registry_access.h"
@@ -389,6 +390,57 @@ TEST_F(Form1Test, APassReappliesTheAutoLogonValuesAndNothingElse) {
         form_.reset();
         Application::Instance().ClearQuitRequest();
     }
+}
+
+TEST_F(Form1Test, AQuarnXmlThatIsRefusedLocksNothingDown) {
+    WriteSetting(L"QUARN-DIR", L"C:\\QUARN");
+    TForm1& form = Form();
+    form.Show();  // the first start writes quarn.xml
+    ::SetWindowTextW(form.QUARNUSER, test::CurrentUserName().c_str());
+    form.QUARNlockClick();
+    const std::wstring sid = LockedAccountSid;
+    // The administrator's catalogue, its SUBTREE and SUBKEY columns swapped.
+    std::string swapped = ReadWholeFile(folder_ / "quarn.xml");
+    const std::string subtree = R"(<FIELD attrname="SUBTREE" fieldtype="string" WIDTH="255"/>)";
+    const std::string subkey = R"(<FIELD attrname="SUBKEY" fieldtype="string" WIDTH="50"/>)";
+    ASSERT_NE(swapped.find(subtree + subkey), std::string::npos);
+    swapped.replace(swapped.find(subtree + subkey), subtree.size() + subkey.size(),
+                    subkey + subtree);
+    ReplaceFileContents(folder_ / "quarn.xml", swapped);
+    dialogs_.journal.clear();
+
+    form.SetChecked(form.CompleteLockDown, true);
+    EXPECT_EQ(dialogs_.journal, (std::vector<std::wstring>{L"message Error loading file."}));
+    EXPECT_FALSE(TForm1::IsChecked(form.CompleteLockDown));
+    EXPECT_NE(ReadCompleteLockDown(), L"true");
+    EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
+    // No pass: the lock table keeps its rows, none of them rewritten.
+    EXPECT_EQ(form.Catalogues->CDSLOCK.Content().versions.size(), 371u);
+    form_.reset();  // the program's end
+    EXPECT_EQ(ReadWholeFile(folder_ / "quarn.xml"), swapped);
+}
+
+TEST_F(Form1Test, OpeningANameThatDoesNotExistAsksBeforeEmptyingTheCatalogue) {
+    TForm1& form = Form();
+    form.Show();
+    const std::string first = ReadWholeFile(folder_ / "quarn.xml");
+    const std::wstring missing = (folder_ / "typed-name.xml").wstring();
+    dialogs_.fileChoices = {missing, missing};
+    dialogs_.answers = {false, true};
+    const std::wstring question = L"question " + Application::Instance().Title() +
+                                  L" | The file does not exist. Create an empty lock catalogue?";
+
+    form.OpenxmlFile1Click();  // No
+    EXPECT_EQ(dialogs_.journal, (std::vector<std::wstring>{L"file dialog *.xml *.xml", question}));
+    EXPECT_EQ(ReadWholeFile(folder_ / "quarn.xml"), first);
+    EXPECT_FALSE(FileExists(folder_ / "quarn.xml.bak"));
+
+    form.OpenxmlFile1Click();  // Yes
+    EXPECT_EQ(form.Catalogues->CDSLOCK.RecordCount(), 0);
+    EXPECT_EQ(ReadWholeFile(folder_ / "quarn.xml.bak"), first);
+    PolicyTable saved;
+    saved.LoadFromFile(folder_ / "quarn.xml");
+    EXPECT_EQ(saved.RecordCount(), 0);
 }
 
 TEST_F(Form1Test, LockDownBeforeAnyAccountWritesNoShell) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "builtin_catalogues.h"
@@ -120,19 +121,28 @@ TEST_F(Quarnctl, ShowListsTheRowsInWalkOrderAsUtf8) {
 
 TEST_F(Quarnctl, CheckFindsRowsThatCannotBeAppliedAsMeant) {
     const std::string file = Catalogue(
-        "broken.xml", {
-                          Row(10, "HKCU\\Software\\Fine", "A", "1", "REG_DWORD"),
-                          Row(20, "HKEY_CURRENT_USER\\Software\\X", "A", "1", "REG_DWORD"),
-                          Row(30, "HKCU\\Software\\X", "A", "1", "REG_EXPAND_SZ"),
-                          Row(40, "HKCU\\Software\\X", "B", "abc", "REG_DWORD"),
-                          Row(50, "HKCU\\Software\\X", "C", "0x10", "REG_DWHEX"),
-                          Row(60, "HKCU\\Software\\X", "D", "12G4", "REG_BINARY"),
-                          Row(70, "HKLM\\CurrentControlSet\\Services", "E", "0", "REG_DWORD"),
-                          Row(80, "HKCU\\Software\\fine\\", "a", "0", "REG_DWORD"),
-                          Row(90, "HKCU\\Software\\\\Y", "F", "0", "REG_DWORD"),
-                          Row(100, "HKCU\\Software\\Off", "G", "", "REG_DWORD", "deaktiviert"),
-                          Row(110, "HKCU\\Software\\X", "H", "1", "REG_DWORD", "Aktiviert"),
-                      });
+        "broken.xml",
+        {
+            Row(10, "HKCU\\Software\\Fine", "A", "1", "REG_DWORD"),
+            Row(20, "HKEY_CURRENT_USER\\Software\\X", "A", "1", "REG_DWORD"),
+            Row(30, "HKCU\\Software\\X", "A", "1", "REG_EXPAND_SZ"),
+            Row(40, "HKCU\\Software\\X", "B", "abc", "REG_DWORD"),
+            Row(50, "HKCU\\Software\\X", "C", "0x10", "REG_DWHEX"),
+            Row(60, "HKCU\\Software\\X", "D", "12G4", "REG_BINARY"),
+            Row(70, "HKLM\\CurrentControlSet\\Services", "E", "0", "REG_DWORD"),
+            Row(80, "HKCU\\Software\\fine\\", "a", "0", "REG_DWORD"),
+            Row(90, "HKCU\\Software\\\\Y", "F", "0", "REG_DWORD"),
+            Row(100, "HKCU\\Software\\Off", "G", "", "REG_DWORD", "deaktiviert"),
+            Row(110, "HKCU\\Software\\X", "H", "1", "REG_DWORD", "Aktiviert"),
+            Row(120, "HKCU\\Software\\X", "I", "1", "REG_DWORD", "aktiviert "),
+            Row(130, "HKCU\\Software\\X", "J", "1", "REG_DWORD", " Deaktiviert"),
+            Row(140, "HKCU\\Software\\X", "K", "1", "REG_DWORD", "an"),
+            Row(150, "HKLM\\Software\\", "", "", "DEL_SUBTREE"),
+            Row(160, "HKCU\\Software\\Microsoft", "", "", "DEL_SUBTREE"),
+            Row(170, "HKCU\\Software\\Microsoft\\Internet Explorer", "", "", "DEL_SUBTREE"),
+            Row(180, "HKCU\\Software\\X", "L", "0FFFFFFFF", "REG_DWHEX"),
+            Row(190, "HKCU\\Software\\X", "M", "123456789", "REG_DWHEX"),
+        });
     const std::string before = ReadWholeFile(file);
     const Result result = Run({"check", file});
     EXPECT_EQ(result.status, 1);
@@ -144,23 +154,42 @@ TEST_F(Quarnctl, CheckFindsRowsThatCannotBeAppliedAsMeant) {
             "written",
             "40: KEYVALUE \"abc\" is not a 32-bit integer (decimal, or hexadecimal after $ or "
             "0x)",
-            "50: KEYVALUE \"0x10\" is not up to eight hexadecimal digits without prefix",
+            "50: KEYVALUE \"0x10\" is not hexadecimal digits (no prefix, sign or blanks) of a "
+            "value of at most 32 bits",
             "60: KEYVALUE has the pair \"G4\" at character 3, which is not hexadecimal: it and "
             "all bytes after it are written as 0",
             "70: the key path cannot exist: HKEY_LOCAL_MACHINE holds only HARDWARE, SAM, "
             "SECURITY, SOFTWARE and SYSTEM, not \"CurrentControlSet\"",
             "80: names the same key and value as row 10",
             "90: the key path has an empty part (two backslashes)",
-            "8 findings",
+            // Rows that look switched on, or off, but are never applied.
+            "110: never applied: STATUS is not exactly aktiviert (it is \"Aktiviert\")",
+            "120: never applied: STATUS is not exactly aktiviert (it is \"aktiviert \")",
+            "130: never applied: STATUS is not exactly aktiviert (it is \" Deaktiviert\")",
+            "150: DEL_SUBTREE of a key fewer than 3 levels below the hive would delete a whole "
+            "branch of it: the row is refused and nothing is deleted",
+            "160: DEL_SUBTREE of a key fewer than 3 levels below the hive would delete a whole "
+            "branch of it: the row is refused and nothing is deleted",
+            "190: KEYVALUE \"123456789\" is not hexadecimal digits (no prefix, sign or blanks) of "
+            "a value of at most 32 bits",
+            "14 findings",
         }));
     EXPECT_EQ(ReadWholeFile(file), before);
 
-    // With --all the switched-off rows and an unknown STATUS are looked at too.
-    const Result all = Run({"check", file, "--all"});
-    EXPECT_NE(all.out.find("100: KEYVALUE \"\" is not a 32-bit integer (decimal, or hexadecimal "
-                           "after $ or 0x) (switched off)"),
-              std::string::npos);
-    EXPECT_NE(all.out.find("110: STATUS \"Aktiviert\" is neither"), std::string::npos);
+    // With --all the switched-off rows and an unknown STATUS are looked at
+    // too; only a STATUS of exactly "deaktiviert" is called switched off.
+    const auto all = Lines(Run({"check", file, "--all"}).out);
+    for (const char* expected : {
+             "100: KEYVALUE \"\" is not a 32-bit integer (decimal, or hexadecimal after $ or 0x) "
+             "(switched off)",
+             "110: never applied: STATUS is not exactly aktiviert (it is \"Aktiviert\")",
+             "130: never applied: STATUS is not exactly aktiviert (it is \" Deaktiviert\")",
+             "140: STATUS \"an\" is neither \"aktiviert\" nor \"deaktiviert\": the row is never "
+             "applied",
+             "16 findings",
+         }) {
+        EXPECT_NE(std::find(all.begin(), all.end(), expected), all.end()) << expected;
+    }
 }
 
 TEST_F(Quarnctl, CheckOnTheBuiltInCatalogues) {
@@ -174,6 +203,24 @@ TEST_F(Quarnctl, CheckOnTheBuiltInCatalogues) {
                                  "5150: the key path cannot exist"}) {
         EXPECT_NE(all.out.find(expected), std::string::npos) << expected;
     }
+}
+
+TEST_F(Quarnctl, ShowLabelsTheColumnsWithTheFilesOwnNames) {
+    const std::string file =
+        Write("swapped.xml",
+              R"(<DATAPACKET><METADATA><FIELDS><FIELD attrname="Nr" fieldtype="i4"/>)"
+              R"(<FIELD attrname="SUBKEY" fieldtype="string"/>)"
+              R"(<FIELD attrname="SUBTREE" fieldtype="string"/></FIELDS></METADATA><ROWDATA>)"
+              R"(<ROW Nr="10" SUBKEY="Name" SUBTREE="HKLM&#092;Software&#092;A"/>)"
+              R"(</ROWDATA></DATAPACKET>)");
+    const Result result = Run({"show", file});
+    EXPECT_EQ(result.status, 0);
+    // The file's columns at the positions the applier reads, under their own names.
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{
+                                     "Nr  SUBKEY  SUBTREE",
+                                     "10  Name    HKLM\\Software\\A",
+                                     "1 rows",
+                                 }));
 }
 
 TEST_F(Quarnctl, CheckReportsADifferentLayoutAndUnreadableFiles) {

@@ -9,6 +9,7 @@
 #include "builtin_catalogues.h"
 #include "catalogue_pass.h"
 #include "file_io.h"
+#include "policy_row_applier.h"
 #include "release.h"
 #include "text_case.h"
 #include "text_encoding.h"
@@ -37,9 +38,10 @@ constexpr char kUsage[] =
     "  quarnctl show FILE\n"
     "      Lists the rows of a catalogue file in the order they are applied.\n"
     "  quarnctl check FILE [--all]\n"
-    "      Lists the switched-on rows (with --all every row) that cannot be applied\n"
-    "      as meant. Exit status 0 when clean, 1 with findings, 2 when FILE cannot\n"
-    "      be read.\n"
+    "      Lists the rows that cannot be applied as meant: the switched-on rows and\n"
+    "      those whose STATUS differs from aktiviert or deaktiviert only in letter\n"
+    "      case or blanks (with --all every row). Exit status 0 when clean, 1 with\n"
+    "      findings, 2 when FILE cannot be read.\n"
     "  quarnctl diff A B\n"
     "      Lists the rows added, removed and changed from A to B, by INDEX.\n"
     "      Exit status 0 when equal, 1 with differences, 2 on errors.\n"
@@ -135,21 +137,31 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
         throw UsageError("show needs one file name");
     }
     PolicyTable table = Load(args[0]);
-    const std::vector<std::pair<const char*, std::size_t>> columns = {
-        {"INDEX", kColumnIndex},     {"STATUS", kColumnStatus}, {"DATATYPE", kColumnDataType},
-        {"SUBTREE", kColumnSubtree}, {"SUBKEY", kColumnSubkey}, {"KEYVALUE", kColumnKeyValue},
-        {"WINVER", kColumnWinVer},
-    };
+    // The positions the applier reads, the most telling first; each is
+    // labelled with the file's own name for it, since the applier goes by
+    // position whatever a column is called. A file with fewer columns shows
+    // those it has.
+    std::vector<std::size_t> columns;
+    for (const std::size_t column : {kColumnIndex, kColumnStatus, kColumnDataType, kColumnSubtree,
+                                     kColumnSubkey, kColumnKeyValue, kColumnWinVer}) {
+        if (column < table.Fields().size()) {
+            columns.push_back(column);
+        }
+    }
+    std::vector<std::string> header;
+    for (const std::size_t column : columns) {
+        header.push_back(Cp1252ToUtf8(table.Fields()[column].name));
+    }
     std::vector<std::vector<std::string>> lines;
     for (const Row& row : VisibleRows(table)) {
         std::vector<std::string> line;
-        for (const auto& [name, column] : columns) {
+        for (const std::size_t column : columns) {
             line.push_back(Cp1252ToUtf8(Cell(row, column)));
         }
         lines.push_back(std::move(line));
     }
     std::vector<std::size_t> widths;
-    for (const auto& [name, column] : columns) {
+    for (const std::string& name : header) {
         widths.push_back(DisplayWidth(name));
     }
     for (const auto& line : lines) {
@@ -167,10 +179,6 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
         }
         out << text << "\n";
     };
-    std::vector<std::string> header;
-    for (const auto& [name, column] : columns) {
-        header.emplace_back(name);
-    }
     print(header);
     for (const auto& line : lines) {
         print(line);
@@ -220,6 +228,23 @@ std::vector<std::string> KeyPathProblems(const std::string& tag, std::string_vie
     return problems;
 }
 
+// A STATUS that differs from one of the two words only in letter case or
+// blanks ("Aktiviert", "aktiviert "): a slip of the pen, which the applier
+// does not forgive.
+bool IsNearStatusWord(std::string_view status) {
+    if (status == kStatusOn || status == kStatusOff) {
+        return false;
+    }
+    std::string folded;
+    for (const char c : status) {
+        if (c != ' ' && c != '\t') {
+            folded += c;
+        }
+    }
+    folded = UpperAZ(folded);
+    return folded == UpperAZ(kStatusOn) || folded == UpperAZ(kStatusOff);
+}
+
 std::vector<std::string> RowProblems(const Row& row) {
     std::vector<std::string> problems;
     const std::string subtree = Cell(row, kColumnSubtree);
@@ -227,7 +252,10 @@ std::vector<std::string> RowProblems(const Row& row) {
     const std::string dataType = Cell(row, kColumnDataType);
     const std::string status = Cell(row, kColumnStatus);
 
-    if (status != kStatusOn && status != kStatusOff) {
+    if (IsNearStatusWord(status)) {
+        problems.push_back("never applied: STATUS is not exactly aktiviert (it is " +
+                           Quoted(status) + ")");
+    } else if (status != kStatusOn && status != kStatusOff) {
         problems.push_back("STATUS " + Quoted(status) +
                            " is neither \"aktiviert\" nor "
                            "\"deaktiviert\": the row is never applied");
@@ -244,6 +272,12 @@ std::vector<std::string> RowProblems(const Row& row) {
             problems.push_back(std::move(problem));
         }
     }
+    if (IsTooBroadDeletion(dataType, subtree)) {
+        problems.push_back("DEL_SUBTREE of a key fewer than " +
+                           std::to_string(kMinDeletedKeyDepth) +
+                           " levels below the hive would delete a whole branch of it: the row is "
+                           "refused and nothing is deleted");
+    }
 
     static const std::set<std::string> kinds = {"REG_DWORD",  "REG_DWHEX",  "REG_SZ",
                                                 "REG_BINARY", "DEL_SUBKEY", "DEL_SUBTREE",
@@ -256,7 +290,8 @@ std::vector<std::string> RowProblems(const Row& row) {
                            " is not a 32-bit integer (decimal, or hexadecimal after $ or 0x)");
     } else if (dataType == "REG_DWHEX" && !HexToDecimalText(keyValue)) {
         problems.push_back("KEYVALUE " + Quoted(keyValue) +
-                           " is not up to eight hexadecimal digits without prefix");
+                           " is not hexadecimal digits (no prefix, sign or blanks) of a value "
+                           "of at most 32 bits");
     } else if (dataType == "REG_BINARY") {
         const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
         for (std::size_t i = 0; i + 1 < keyValue.size(); i += 2) {
@@ -314,12 +349,15 @@ int Check(const std::vector<std::string>& args, std::ostream& out) {
     int findings = 0;
     std::map<std::string, std::string> firstRowOf;
     for (const Row& row : VisibleRows(table)) {
-        const bool switchedOn = Cell(row, kColumnStatus) == kStatusOn;
-        if (!switchedOn && !all) {
+        const std::string status = Cell(row, kColumnStatus);
+        // A STATUS that only nearly reads as one of the words is looked at
+        // without --all too: the administrator meant a word and may not know
+        // that the row is never applied.
+        if (status != kStatusOn && !IsNearStatusWord(status) && !all) {
             continue;
         }
         const std::string index = Cell(row, kColumnIndex);
-        const std::string suffix = switchedOn ? "" : " (switched off)";
+        const std::string suffix = status == kStatusOff ? " (switched off)" : "";
         std::vector<std::string> problems = RowProblems(row);
         const auto [first, isNew] = firstRowOf.emplace(Target(row), index);
         if (!isNew) {
