@@ -198,6 +198,12 @@ bool StartedProgram::Ended(std::chrono::milliseconds within) const {
            WAIT_OBJECT_0;
 }
 
+DWORD StartedProgram::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
 HWND StartedProgram::WindowOfClass(const std::wstring& className,
                                    std::chrono::milliseconds within) const {
     return WaitForWindow(

@@ -64,6 +64,7 @@ class StartedProgram {
     DWORD Id() const { return id_; }
     bool Started() const { return static_cast<bool>(process_); }
     bool Ended(std::chrono::milliseconds within) const;
+    DWORD ExitCode() const;
     // Ends it and every process it started, and waits for them.
     void End();
     // Its first visible top-level window of this window class.
