@@ -28,6 +28,7 @@
 #include "system_queries.h"
 #include "temp_folder.h"
 #include "text_encoding.h"
+#include "win32_driver.h"
 #include "win32_screenshot.h"
 
 namespace quarn {
@@ -48,26 +49,12 @@ void Pump(std::chrono::milliseconds duration) {
     }
 }
 
-// Handles the window's messages until the condition holds; false when it
-// did not in time.
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds within) {
-    const auto end = std::chrono::steady_clock::now() + within;
-    for (;;) {
+// The condition, asked while the window's messages are handled.
+std::function<bool()> Pumping(std::function<bool()> condition) {
+    return [condition] {
         Application::Instance().ProcessMessages();
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            return false;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-}
-
-// Handles the window's messages for the whole time; false as soon as the
-// condition fails.
-bool PumpHolding(const std::function<bool()>& condition, std::chrono::milliseconds duration) {
-    return !PumpUntil([&] { return !condition(); }, duration);
+        return condition();
+    };
 }
 
 std::wstring Winlogon(const wchar_t* name) {
@@ -394,12 +381,15 @@ TEST_F(Form1Test, TheStartUpSequenceRunsOnceOnly) {
     form.Show();
     form.FormActivate();
     // The stored account is locked, the password hidden.
-    ASSERT_TRUE(PumpUntil(
-        [&] { return form.QUARNlock.Color() == kGreen && form.ShowPass.Color() == kGreen; }, 20s));
+    ASSERT_TRUE(test::WaitUntil(Pumping([&] {
+                                    return form.QUARNlock.Color() == kGreen &&
+                                           form.ShowPass.Color() == kGreen;
+                                }),
+                                20s));
     EXPECT_EQ(::SendMessageW(form.USERPASSWORD, EM_GETPASSWORDCHAR, 0, 0), L'*');
     form.FormActivate();  // the window becomes active again
     // Not unlocked by a second run, which would come a second later.
-    EXPECT_TRUE(PumpHolding([&] { return form.QUARNlock.Color() == kGreen; }, 2500ms));
+    EXPECT_TRUE(test::HoldsFor(Pumping([&] { return form.QUARNlock.Color() == kGreen; }), 2500ms));
 }
 
 TEST_F(Form1Test, ScreenshotsOfBothPanels) {

@@ -19,48 +19,25 @@ TEST(RestartBackoff, FiveQuickEndsWithinAMinuteSlowTheStartsUntilARunLastsAMinut
         const char* name;
         std::vector<Event> events;
     };
-    const Event running = {0, Kind::Running};
-    const auto seen = [&](int at) {
-        Event event = running;
-        event.at = at;
-        return event;
+    const auto seen = [](int at) { return Event{at, Kind::Running}; };
+    // Five starts that end at once, the episode they begin and its first wait.
+    const std::vector<Event> fiveQuickEnds = {
+        {0}, {1}, {2}, {3}, {4, Kind::Start, 5, true}, {9, Kind::Start, 10}};
+    const auto then = [&](const std::vector<Event>& more) {
+        std::vector<Event> events = fiveQuickEnds;
+        events.insert(events.end(), more.begin(), more.end());
+        return events;
     };
     const std::vector<Row> rows = {
-        {"ends at once",
-         {{0},
-          {1},
-          {2},
-          {3},
-          {4, Kind::Start, 5, true},
-          {9, Kind::Start, 10},
-          {19, Kind::Start, 20},
-          {39, Kind::Start, 40},
-          {79, Kind::Start, 60},
-          {139, Kind::Start, 60}}},
+        {"ends at once", then({{19, Kind::Start, 20},
+                               {39, Kind::Start, 40},
+                               {79, Kind::Start, 60},
+                               {139, Kind::Start, 60}})},
         {"starts spread over more than a minute",
          {{0}, {20}, {40}, {59}, {61}, {62, Kind::Start, 5, true}}},
         {"a run of a minute starts the count over",
-         {{0},
-          {1},
-          {2},
-          {3},
-          {4, Kind::Start, 5, true},
-          {9, Kind::Start, 10},
-          seen(69),
-          {70},
-          {71},
-          {72},
-          {73},
-          {74, Kind::Start, 5, true}}},
-        {"a shorter run does not",
-         {{0},
-          {1},
-          {2},
-          {3},
-          {4, Kind::Start, 5, true},
-          {9, Kind::Start, 10},
-          seen(68),
-          {69, Kind::Start, 20}}},
+         then({seen(69), {70}, {71}, {72}, {73}, {74, Kind::Start, 5, true}})},
+        {"a shorter run does not", then({seen(68), {69, Kind::Start, 20}})},
         {"seen running before any start", {seen(0), {1}, {2}, {3}, {4}, {5, Kind::Start, 5, true}}},
     };
     for (const Row& row : rows) {
