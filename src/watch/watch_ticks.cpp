@@ -19,9 +19,10 @@ std::wstring Seconds(RestartBackoff::Duration duration) {
 
 std::wstring EpisodeMessage(const std::wstring& application, const RestartBackoff::Start& start) {
     return Quoted(application) + L" was started " + std::to_wstring(start.recentStarts) +
-           L" times in " + Seconds(start.span) + L" and ended each time; from now on each start " +
-           L"waits " + Seconds(RestartBackoff::kFirstWait) + L", then longer, up to " +
-           Seconds(RestartBackoff::kLongestWait) + L", until it stays up for " +
+           L" times in " + Seconds(start.span) +
+           L" and did not keep running; from now on each start waits " +
+           Seconds(RestartBackoff::kFirstWait) + L", then longer, up to " +
+           Seconds(RestartBackoff::kLongestWait) + L", until it keeps running for " +
            Seconds(RestartBackoff::kStableRun) + L".";
 }
 

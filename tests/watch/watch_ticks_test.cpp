@@ -262,8 +262,8 @@ TEST_F(WatchTicks, QuickEndsSlowTheStartsAndFailuresAreReportedOnceAMinute) {
         std::vector<std::wstring> events;
     };
     const std::wstring storm =
-        L" was started 5 times in 4 s and ended each time; from now on each start waits 5 s, "
-        L"then longer, up to 60 s, until it stays up for 60 s.";
+        L" was started 5 times in 4 s and did not keep running; from now on each start waits 5 s, "
+        L"then longer, up to 60 s, until it keeps running for 60 s.";
     const std::wstring browserStorm = L"warning \"C:\\Apps\\browser.exe\"" + storm;
     const std::wstring failed =
         L"error \"C:\\Apps\\browser.exe\" could not be started: CreateProcessAsUserW failed (2)";
@@ -288,9 +288,9 @@ TEST_F(WatchTicks, QuickEndsSlowTheStartsAndFailuresAreReportedOnceAMinute) {
          L"browser.exe",
          {{0, 0}, {1, 19, true}, {20, 20}, {21, 39, true}, {40, 40}, {41, 58, true}, {59, 62}},
          {{0, 0}, {20, 20}, {40, 40}, {59, 61}},
-         {L"warning \"C:\\Apps\\browser.exe\" was started 5 times in 41 s and ended each time; "
-          L"from now on each start waits 5 s, then longer, up to 60 s, until it stays up for "
-          L"60 s."}},
+         {L"warning \"C:\\Apps\\browser.exe\" was started 5 times in 41 s and did not keep "
+          L"running; from now on each start waits 5 s, then longer, up to 60 s, until it keeps "
+          L"running for 60 s."}},
         {"a failed start is reported once a minute",
          L"browser.exe",
          {{0, 125, false, Outcome::Failed}},
