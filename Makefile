@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 CTEST = ctest --output-on-failure --progress -j$(JOBS)
 
 .PHONY: all run test setup native sanitize windows fuzz-build dist \
-        test-native test-sanitize test-windows test-station fuzz bench format clean
+        test-native test-sanitize test-windows test-stress test-station fuzz bench format clean
 
 all: native windows
 
@@ -36,6 +36,12 @@ test-sanitize: sanitize
 # desktop); tests that show windows take turns.
 test-windows: windows
 	@cd build/windows && ../../scripts/wine-session --prefix wineprefix $(CTEST)
+
+# The Windows stage three times over, two tests at a time, with both
+# processors kept busy by two loops: a test that passes only on an idle
+# machine fails here.
+test-stress: windows
+	@scripts/test-stress 3
 
 fuzz: fuzz-build
 	@scripts/fuzz

@@ -152,6 +152,7 @@ int wmain(int argc, wchar_t** argv) {
     logonUi.WriteString(L"LastLoggedOnSAMUser", std::wstring(L"STATION\\") + user);
 
     Win32StationPlatform platform;
+    KeptPrograms kept;
     std::size_t processes = 0;
     {
         const win32::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -164,13 +165,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     // Warm up: the first calls load libraries and fill caches.
     CheckStationUser(platform);
-    KeepProgramsRunning(platform);
+    KeepProgramsRunning(platform, kept);
 
     const std::size_t privateBefore = PrivateKiB();
     const unsigned long handlesBefore = Handles();
     const double logTick = MicrosecondsPerTick([&] { CheckStationUser(platform); }, kTicks);
     const double registeredTick =
-        MicrosecondsPerTick([&] { KeepProgramsRunning(platform); }, kTicks);
+        MicrosecondsPerTick([&] { KeepProgramsRunning(platform, kept); }, kTicks);
     const std::size_t privateAfter = PrivateKiB();
     const unsigned long handlesAfter = Handles();
 

@@ -156,6 +156,13 @@ void DrawLock(HDC dc, const RECT& area) {
     ::DeleteObject(body);
 }
 
+// A chosen file as Windows writes its paths: the watch service and the
+// watchdog take "Program" as such.
+std::wstring WithBackslashes(std::wstring path) {
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
 }  // namespace
 
 TForm1::TForm1(FormDialogs& dialogs, Options options)
@@ -410,7 +417,7 @@ void TForm1::QUARNProgramDblClick() {
         return;  // closed without a choice: the configured application stays
     }
     try {
-        SetFieldText(QUARNProgram, *chosen);
+        SetFieldText(QUARNProgram, WithBackslashes(*chosen));
     } catch (const std::exception&) {
         dialogs_.ShowMessage(L"Error");
     }

@@ -1,5 +1,6 @@
 // The Wine test build's event log: the entry goes to the event log as in the
-// product, and to event-journal.txt beside the executable, where tests read it.
+// product, and to event-journal.txt beside the executable, where tests read
+// it; the service's ticks go to tick-journal.txt there.
 
 #include <windows.h>
 
@@ -10,18 +11,25 @@
 #include "text_encoding.h"
 
 namespace quarn {
+namespace {
 
-void ReportErrorEvent(const std::wstring& source, const std::wstring& text) {
-    const HANDLE log = ::RegisterEventSourceW(nullptr, source.c_str());
-    if (log != nullptr) {
-        const wchar_t* strings[] = {text.c_str()};
-        ::ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
-        ::DeregisterEventSource(log);
-    }
+void AppendBesideProgram(const wchar_t* journal, const std::string& line) {
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::ofstream(std::filesystem::path(path).parent_path() / L"event-journal.txt", std::ios::app)
-        << "error " << Utf16ToUtf8(source) << ": " << Utf16ToUtf8(text) << "\n";
+    std::ofstream(std::filesystem::path(path).parent_path() / journal, std::ios::app)
+        << line << "\n";
+}
+
+}  // namespace
+
+void ReportToEventLog(EventType type, const std::wstring& source, const std::wstring& text) {
+    WriteEventLogEntry(type, source, text);
+    AppendBesideProgram(L"event-journal.txt", (type == EventType::Error ? "error " : "warning ") +
+                                                  Utf16ToUtf8(source) + ": " + Utf16ToUtf8(text));
+}
+
+void NoteTickDone(const std::wstring& timer) {
+    AppendBesideProgram(L"tick-journal.txt", Utf16ToUtf8(timer));
 }
 
 }  // namespace quarn

@@ -1,17 +1,13 @@
-#include <windows.h>
+// The product's event log: the entry, and no journal.
 
 #include "event_log.h"
 
 namespace quarn {
 
-void ReportErrorEvent(const std::wstring& source, const std::wstring& text) {
-    const HANDLE log = ::RegisterEventSourceW(nullptr, source.c_str());
-    if (log == nullptr) {
-        return;
-    }
-    const wchar_t* strings[] = {text.c_str()};
-    ::ReportEventW(log, EVENTLOG_ERROR_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
-    ::DeregisterEventSource(log);
+void ReportToEventLog(EventType type, const std::wstring& source, const std::wstring& text) {
+    WriteEventLogEntry(type, source, text);
 }
+
+void NoteTickDone(const std::wstring&) {}
 
 }  // namespace quarn

@@ -5,7 +5,8 @@
 namespace quarn {
 
 std::wstring_view FileNamePart(std::wstring_view name) {
-    const std::size_t last = name.find_last_of(L"\\:");
+    // Windows takes "/" for "\" in a path, and so may an administrator.
+    const std::size_t last = name.find_last_of(L"\\/:");
     return last == std::wstring_view::npos ? name : name.substr(last + 1);
 }
 

@@ -32,7 +32,7 @@ struct LocaleCase {
 };
 const LocaleCase& PlatformLocaleCase();
 
-// The text after the last "\" or ":"; the whole text when it has neither.
+// The text after the last "\", "/" or ":"; the whole text when it has none.
 std::wstring_view FileNamePart(std::wstring_view name);
 
 bool IsProgramRunningIn(const std::vector<ProcessEntry>& processes, std::wstring_view name,

@@ -17,7 +17,6 @@ constexpr UINT kInterval = 1000;
 constexpr UINT kStartLogTimer = WM_APP;
 constexpr UINT kQuit = WM_APP + 1;
 constexpr wchar_t kWindowClass[] = L"QUARNWatchTimers";
-constexpr wchar_t kEventSource[] = L"watch.exe";
 
 }  // namespace
 
@@ -46,7 +45,7 @@ void TService_watch::ServiceCreate() {
         WriteUpdateDefaults(IniBesideExecutable());
     } catch (const std::exception& error) {
         // The service runs without the file; nothing of its own work needs it.
-        ReportErrorEvent(kEventSource, Utf8ToUtf16(error.what()));
+        ReportToEventLog(EventType::Error, kEventSource, Utf8ToUtf16(error.what()));
     }
     ::SetPriorityClass(::GetCurrentProcess(), IDLE_PRIORITY_CLASS);
 }
@@ -77,7 +76,7 @@ void TService_watch::LogTimerTimer() {
 }
 
 void TService_watch::RegisteredTimerTimer() {
-    KeepProgramsRunning(platform_);
+    KeepProgramsRunning(platform_, kept_);
 }
 
 void TService_watch::SetLogTimer(bool on) {
@@ -96,12 +95,13 @@ void TService_watch::SetRegisteredTimer(bool on) {
 }
 
 template <typename Tick>
-void TService_watch::RunTick(Tick&& tick) {
+void TService_watch::RunTick(const wchar_t* timer, Tick&& tick) {
     try {
         tick();
     } catch (const std::exception& error) {
-        ReportErrorEvent(kEventSource, Utf8ToUtf16(error.what()));
+        ReportToEventLog(EventType::Error, kEventSource, Utf8ToUtf16(error.what()));
     }
+    NoteTickDone(timer);
 }
 
 int TService_watch::Run() {
@@ -124,9 +124,9 @@ LRESULT CALLBACK TService_watch::WindowProc(HWND window, UINT message, WPARAM wP
         switch (message) {
             case WM_TIMER:
                 if (wParam == kLogTimer) {
-                    service->RunTick([&] { service->LogTimerTimer(); });
+                    service->RunTick(L"LogTimer", [&] { service->LogTimerTimer(); });
                 } else if (wParam == kRegisteredTimer) {
-                    service->RunTick([&] { service->RegisteredTimerTimer(); });
+                    service->RunTick(L"RegisteredTimer", [&] { service->RegisteredTimerTimer(); });
                 }
                 return 0;
             case kStartLogTimer:

@@ -5,6 +5,8 @@
 // (every second: the user check) switches RegisteredTimer (every second: the
 // watchdog tick) on and off. An error that leaves a tick goes to the
 // application event log (source "watch.exe"); the next tick runs normally.
+// Between ticks the object remembers only how the programs it keeps running
+// have fared, so that a program that keeps ending is not started every second.
 
 #include <windows.h>
 
@@ -43,9 +45,11 @@ class TService_watch final {
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     template <typename Tick>
-    void RunTick(Tick&& tick);
+    void RunTick(const wchar_t* timer, Tick&& tick);
 
     Win32StationPlatform platform_;
+    // How the programs RegisteredTimer keeps running have fared.
+    KeptPrograms kept_;
     HWND window_ = nullptr;
     bool logTimerOn_ = false;
     bool registeredTimerOn_ = false;

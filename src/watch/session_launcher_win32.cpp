@@ -4,6 +4,7 @@
 #include "process_queries.h"
 #include "process_queries_win32.h"
 #include "session_launcher_win32.h"
+#include "win32_error.h"
 #include "win32_handle.h"
 
 namespace quarn {
@@ -46,19 +47,29 @@ class EnvironmentBlock {
 constexpr DWORD kCreationFlags =
     CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT | CREATE_DEFAULT_ERROR_MODE;
 
+LaunchResult Failed(std::wstring what) {
+    return {LaunchResult::Outcome::Failed, std::move(what)};
+}
+
+// The call that failed, the system's text for its code and the code.
+LaunchResult CallFailed(const wchar_t* call, DWORD code) {
+    return Failed(std::wstring(call) + L" failed: " + win32::SystemMessage(code) + L" (" +
+                  std::to_wstring(code) + L")");
+}
+
 }  // namespace
 
-bool LaunchInUserSession(const std::wstring& application, const std::wstring& commandLine,
-                         const std::wstring& workingDirectory) {
+LaunchResult LaunchInUserSession(const std::wstring& application, const std::wstring& commandLine,
+                                 const std::wstring& workingDirectory) {
     if (IsProgramRunning(kDummyExe) || IsProgramRunning(L"quarn.exe")) {
-        return false;  // configuration work is going on
+        return {LaunchResult::Outcome::HeldBack, L""};  // configuration work is going on
     }
     const auto createEnvironment =
         Resolve<CreateEnvironmentBlockFunction>(L"userenv.dll", "CreateEnvironmentBlock");
     const auto destroyEnvironment =
         Resolve<DestroyEnvironmentBlockFunction>(L"userenv.dll", "DestroyEnvironmentBlock");
     if (createEnvironment == nullptr || destroyEnvironment == nullptr) {
-        return false;
+        return Failed(L"userenv.dll has no CreateEnvironmentBlock or DestroyEnvironmentBlock");
     }
     const auto activeConsoleSession =
         Resolve<ActiveConsoleSessionFunction>(L"kernel32.dll", "WTSGetActiveConsoleSessionId");
@@ -67,16 +78,19 @@ bool LaunchInUserSession(const std::wstring& application, const std::wstring& co
 
     win32::unique_handle token;
     if (activeConsoleSession != nullptr && queryUserToken != nullptr) {
-        queryUserToken(activeConsoleSession(), token.put());
+        if (!queryUserToken(activeConsoleSession(), token.put())) {
+            return CallFailed(L"WTSQueryUserToken", ::GetLastError());
+        }
     } else {
-        token = OpenProcessTokenByName(ReadMachineShell());
-    }
-    if (!token) {
-        return false;
+        const std::wstring shell = ReadMachineShell();
+        token = OpenProcessTokenByName(shell);
+        if (!token) {
+            return Failed(L"no token of a running " + shell);
+        }
     }
     EnvironmentBlock environment(destroyEnvironment);
     if (!createEnvironment(environment.put(), token.get(), FALSE)) {
-        return false;
+        return CallFailed(L"CreateEnvironmentBlock", ::GetLastError());
     }
 
     STARTUPINFOW startup{};
@@ -85,15 +99,38 @@ bool LaunchInUserSession(const std::wstring& application, const std::wstring& co
     startup.wShowWindow = SW_SHOWDEFAULT;
     std::wstring command = commandLine;  // the call may write into it
     PROCESS_INFORMATION process{};
-    const bool created =
-        ::CreateProcessAsUserW(token.get(), application.c_str(), command.data(), nullptr, nullptr,
-                               FALSE, kCreationFlags, environment.get(), workingDirectory.c_str(),
-                               &startup, &process) != FALSE;
-    if (created) {
-        const win32::unique_handle thread(process.hThread);
-        const win32::unique_handle child(process.hProcess);
+    if (!::CreateProcessAsUserW(token.get(), application.c_str(), command.data(), nullptr, nullptr,
+                                FALSE, kCreationFlags, environment.get(), workingDirectory.c_str(),
+                                &startup, &process)) {
+        return CallFailed(L"CreateProcessAsUserW", ::GetLastError());
     }
-    return created;
+    const win32::unique_handle thread(process.hThread);
+    const win32::unique_handle child(process.hProcess);
+    return {LaunchResult::Outcome::Started, L""};
+}
+
+std::wstring FindOnSystemPath(const std::wstring& fileName) {
+    // The service's own folder and current folder, which SearchPathW would
+    // look at first, are no place for the station's programs.
+    const DWORD pathLength = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (pathLength == 0) {
+        return {};
+    }
+    std::wstring path(pathLength, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), pathLength));
+    std::wstring found(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::SearchPathW(path.c_str(), fileName.c_str(), nullptr,
+                                           static_cast<DWORD>(found.size()), found.data(), nullptr);
+        if (length == 0) {
+            return {};
+        }
+        if (length < found.size()) {
+            found.resize(length);
+            return found;
+        }
+        found.resize(length);
+    }
 }
 
 }  // namespace quarn

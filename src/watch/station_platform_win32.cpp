@@ -1,5 +1,6 @@
 #include "station_platform_win32.h"
 
+#include "event_log.h"
 #include "process_queries_win32.h"
 #include "session_launcher_win32.h"
 #include "updates_win32.h"
@@ -18,10 +19,18 @@ bool Win32StationPlatform::ShellProcessOpens() {
     return static_cast<bool>(OpenShellProcess());
 }
 
-bool Win32StationPlatform::LaunchInUserSession(const std::wstring& application,
-                                               const std::wstring& commandLine,
-                                               const std::wstring& workingDirectory) {
+LaunchResult Win32StationPlatform::LaunchInUserSession(const std::wstring& application,
+                                                       const std::wstring& commandLine,
+                                                       const std::wstring& workingDirectory) {
     return quarn::LaunchInUserSession(application, commandLine, workingDirectory);
+}
+
+std::wstring Win32StationPlatform::FindOnSystemPath(const std::wstring& fileName) {
+    return quarn::FindOnSystemPath(fileName);
+}
+
+void Win32StationPlatform::LogEvent(EventType type, const std::wstring& text) {
+    quarn::ReportToEventLog(type, kEventSource, text);
 }
 
 std::wstring Win32StationPlatform::ReadUpdateSetting(const std::wstring& key,

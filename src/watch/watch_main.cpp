@@ -23,6 +23,9 @@ TService_watch* theService = nullptr;
 SERVICE_STATUS_HANDLE statusHandle = nullptr;
 SERVICE_STATUS status{};
 HANDLE stopRequested = nullptr;
+// Set once the main thread's message loop has ended: no tick runs any more.
+HANDLE loopEnded = nullptr;
+constexpr DWORD kStopWait = 30000;
 
 void Report(DWORD state) {
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
@@ -68,6 +71,9 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     Report(SERVICE_RUNNING);
     ::WaitForSingleObject(stopRequested, INFINITE);
     theService->Quit();
+    // Stopped only when no tick runs: one still under way could otherwise
+    // start a program after the service has said it stopped.
+    ::WaitForSingleObject(loopEnded, INFINITE);
     Report(SERVICE_STOPPED);
 }
 
@@ -77,32 +83,64 @@ std::wstring ExecutablePath() {
     return path;
 }
 
+// Removes the service; a running one is stopped first and waited for, since
+// the service control manager only marks a running service for deletion: it
+// would go on working, and a new installation would be refused meanwhile.
+// The error code, or ERROR_SUCCESS.
+DWORD StopAndDeleteService(SC_HANDLE manager) {
+    const win32::unique_service existing(
+        ::OpenServiceW(manager, kServiceName, DELETE | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!existing) {
+        return ::GetLastError();
+    }
+    const ULONGLONG deadline = ::GetTickCount64() + kStopWait;
+    for (SERVICE_STATUS state{};;) {
+        if (!::QueryServiceStatus(existing.get(), &state)) {
+            return ::GetLastError();
+        }
+        if (state.dwCurrentState == SERVICE_STOPPED) {
+            break;
+        }
+        if (state.dwCurrentState != SERVICE_STOP_PENDING &&
+            !::ControlService(existing.get(), SERVICE_CONTROL_STOP, &state)) {
+            // A service that is starting cannot take the request yet; one
+            // that has just stopped needs none.
+            const DWORD refused = ::GetLastError();
+            if (refused != ERROR_SERVICE_CANNOT_ACCEPT_CTRL &&
+                refused != ERROR_SERVICE_NOT_ACTIVE) {
+                return refused;
+            }
+        }
+        if (::GetTickCount64() >= deadline) {
+            return ERROR_SERVICE_REQUEST_TIMEOUT;
+        }
+        ::Sleep(100);
+    }
+    return ::DeleteService(existing.get()) ? ERROR_SUCCESS : ::GetLastError();
+}
+
 // Registers or removes the service and says how it went.
 void Install(TService_watch& service, const ServiceCommand& command) {
-    bool succeeded = false;
-    DWORD error = 0;
+    const bool install = command.action == ServiceAction::Install;
+    DWORD error = ERROR_SUCCESS;
     const win32::unique_service manager(::OpenSCManagerW(
-        nullptr, nullptr,
-        command.action == ServiceAction::Install ? SC_MANAGER_CREATE_SERVICE : SC_MANAGER_CONNECT));
-    if (manager) {
-        if (command.action == ServiceAction::Install) {
-            DWORD type = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
-            service.ServiceBeforeInstall(type);
-            const win32::unique_service created(
-                ::CreateServiceW(manager.get(), kServiceName, kServiceDisplayName,
-                                 SERVICE_ALL_ACCESS, type, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                 ServiceImagePath(ExecutablePath()).c_str(), nullptr, nullptr,
-                                 nullptr, nullptr, nullptr));
-            succeeded = static_cast<bool>(created);
-        } else {
-            const win32::unique_service existing(
-                ::OpenServiceW(manager.get(), kServiceName, DELETE));
-            succeeded = existing && ::DeleteService(existing.get());
-        }
-    }
-    if (!succeeded) {
+        nullptr, nullptr, install ? SC_MANAGER_CREATE_SERVICE : SC_MANAGER_CONNECT));
+    if (!manager) {
         error = ::GetLastError();
+    } else if (install) {
+        DWORD type = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
+        service.ServiceBeforeInstall(type);
+        const win32::unique_service created(::CreateServiceW(
+            manager.get(), kServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS, type,
+            SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, ServiceImagePath(ExecutablePath()).c_str(),
+            nullptr, nullptr, nullptr, nullptr, nullptr));
+        if (!created) {
+            error = ::GetLastError();
+        }
+    } else {
+        error = StopAndDeleteService(manager.get());
     }
+    const bool succeeded = error == ERROR_SUCCESS;
     const std::wstring message = InstallOutcomeMessage(command.action, succeeded, command.silent,
                                                        win32::SystemMessage(error));
     if (!message.empty()) {
@@ -132,6 +170,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const win32::unique_handle stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     stopRequested = stop.get();
+    const win32::unique_handle ended(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    loopEnded = ended.get();
     std::thread dispatcher([&] {
         SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(kServiceName), ServiceMain},
                                         {nullptr, nullptr}};
@@ -140,6 +180,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
     });
     const int exitCode = service.Run();
+    ::SetEvent(loopEnded);
     dispatcher.join();
     return exitCode;
 }

@@ -18,7 +18,6 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
-#include <thread>
 
 #include "accounts.h"
 #include "admin_password.h"
@@ -308,7 +307,12 @@ void Station::Upgrade() {
     const std::filesystem::path versionLog = folder_ / L"version.exe.log";
     ASSERT_TRUE(WaitUntil([&] { return ReadRelease() == BuiltInReleaseW; }, 60s));
     ASSERT_TRUE(WaitUntil([&] { return LogLines(versionLog).size() == 1; }, 20s));
-    std::this_thread::sleep_for(6s);  // several more ticks
+    // Several more ticks, each seen as the watchdog started again.
+    for (int tick = 0; tick < 2; ++tick) {
+        EndAll(L"watchdog.exe");
+        ASSERT_TRUE(WaitUntil([] { return Running(L"watchdog.exe"); }, 30s));
+    }
+    EXPECT_TRUE(HoldsFor([&] { return LogLines(versionLog).size() == 1; }, 1500ms));
     const std::vector<std::string> runs = LogLines(versionLog);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs.front(), "[ ]");
@@ -368,8 +372,8 @@ TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(Upgrade());
     ASSERT_NO_FATAL_FAILURE(Uninstall());
     ASSERT_NO_FATAL_FAILURE(ReinstallThenPurge());
+    EndAll(L"watchdog.exe");  // first: it would start the application again
     EndAll(L"kioskapp.exe");
-    EndAll(L"watchdog.exe");
     ClearLastLogonUser();
 }
 

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <thread>
 
 #include "admin_password.h"
 #include "file_io.h"
@@ -71,11 +70,10 @@ class UpdateEndToEnd : public ::testing::Test {
 
     void TearDown() override {
         if (service_) {
-            SERVICE_STATUS status{};
-            ::ControlService(service_.get(), SERVICE_CONTROL_STOP, &status);
-            WaitUntil([&] { return ServiceState(service_.get()) == SERVICE_STOPPED; }, 20s);
+            StopService(service_.get());
             ::DeleteService(service_.get());
         }
+        EndAll(L"version.exe");  // the service started it
         ClearLastLogonUser();
     }
 
@@ -191,7 +189,9 @@ TEST_F(UpdateEndToEnd, DownloadInstallAndTheNewReleasesHandOver) {
                    !LogLines(versionLog).empty();
         },
         30s));
-    std::this_thread::sleep_for(3s);  // further ticks start nothing more
+    // Further ticks start nothing more.
+    ASSERT_TRUE(WaitForFreshTick(station_, "LogTimer"));
+    EXPECT_TRUE(HoldsFor([&] { return LogLines(versionLog).size() == 1; }, 1500ms));
     EXPECT_EQ(LogLines(versionLog), std::vector<std::string>{"[ ]"});
     EXPECT_EQ(ReadRelease(), L"2539162");
 }

@@ -1,22 +1,21 @@
 // The Wine test build of watch.exe installed into Wine's service manager and
 // started: the Wine user is made the locked-down account, and the service
 // keeps our watchdog.exe and a test application running, until Lock Down,
-// a configurator at work, or another user at the station says otherwise.
+// a configurator at work, or another user at the station says otherwise; an
+// application that ends at once is not started every second; removing the
+// service stops it first.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 
-#include "file_io.h"
-#include "process_list.h"
 #include "registry_access.h"
 #include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
-#include "text_case.h"
+#include "text_encoding.h"
 #include "win32_driver.h"
 #include "win32_handle.h"
 #include "win32_station.h"
@@ -26,6 +25,24 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace test;
+
+// Long enough to see a start that a tick, or a watchdog, would make.
+constexpr auto kNothingStarts = 1500ms;
+
+win32::unique_service OpenWatch(DWORD access) {
+    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    return win32::unique_service(::OpenServiceW(manager.get(), L"Service_watch", access));
+}
+
+// Stops and removes the service, and waits until it has gone.
+void RemoveWatchService() {
+    if (const win32::unique_service service =
+            OpenWatch(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE)) {
+        StopService(service.get());
+        ::DeleteService(service.get());
+    }
+    WaitUntil([] { return !OpenWatch(SERVICE_QUERY_STATUS); }, 20s);
+}
 
 class WatchService : public ::testing::Test {
   protected:
@@ -37,7 +54,7 @@ class WatchService : public ::testing::Test {
               std::pair{std::filesystem::path(QUARN_TEST_APPLICATION_EXE), L"dummy.exe"}}) {
             std::filesystem::copy_file(from, folder_ / name);
         }
-        RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 10s);
+        RemoveWatchService();  // one an earlier run may have left
         test::RemoveSettingsKey();
         WriteSetting(L"QUARN-Username", test::CurrentUserName());
         WriteSetting(L"QUARN-DIR", folder_.Path().wstring());
@@ -48,32 +65,50 @@ class WatchService : public ::testing::Test {
     }
 
     void TearDown() override {
-        const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        const win32::unique_service service(
-            ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_STOP | SERVICE_QUERY_STATUS));
-        SERVICE_STATUS status{};
-        if (service) {
-            ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        }
-        EndAll(L"kioskapp.exe");
+        RemoveWatchService();
+        // The watchdog first: it would start the application again.
         EndAll(L"watchdog.exe");
+        EndAll(L"kioskapp.exe");
         EndAll(L"dummy.exe");
-        RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 10s);
         ClearLastLogonUser();
     }
 
+    // Installed and started; the service's handle, or none.
+    win32::unique_service InstallAndStart() {
+        // INSTALL with SILENT shows nothing: the program ends without a click.
+        EXPECT_EQ(RunToEnd(folder_ / L"watch.exe", L"-install /silent", 20s), 0u);
+        win32::unique_service service = OpenWatch(SERVICE_ALL_ACCESS);
+        if (!service || !::StartServiceW(service.get(), 0, nullptr) ||
+            !WaitUntil([&] { return ServiceState(service.get()) == SERVICE_RUNNING; }, 20s)) {
+            ADD_FAILURE() << "the service did not start";
+        }
+        return service;
+    }
+
+    // Lines of the event log journal that hold the text.
+    std::size_t JournalEntries(const std::string& text) const {
+        std::size_t count = 0;
+        for (const std::string& line : LogLines(folder_ / L"event-journal.txt")) {
+            count += line.find(text) != std::string::npos ? 1 : 0;
+        }
+        return count;
+    }
+
+    // Ends both programs, the watchdog first; then nothing may start them.
+    static bool NothingStartsThem() {
+        EndAll(L"watchdog.exe");
+        EndAll(L"kioskapp.exe");
+        return HoldsFor([] { return !Running(L"watchdog.exe") && !Running(L"kioskapp.exe"); },
+                        kNothingStarts);
+    }
+
     static bool BothRun() { return Running(L"watchdog.exe") && Running(L"kioskapp.exe"); }
-    static bool NeitherRuns() { return !Running(L"watchdog.exe") && !Running(L"kioskapp.exe"); }
 
     test::TempFolder folder_;
 };
 
 TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
-    // INSTALL with SILENT shows nothing: the program ends without a click.
-    ASSERT_EQ(RunToEnd(folder_ / L"watch.exe", L"-install /silent", 20s), 0u);
-    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    win32::unique_service service(
-        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_ALL_ACCESS));
+    win32::unique_service service = InstallAndStart();
     ASSERT_TRUE(service);
     std::vector<std::uint8_t> buffer(8192);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
@@ -88,13 +123,10 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(std::wstring(config->lpDisplayName), L"watch");
 
-    ASSERT_TRUE(::StartServiceW(service.get(), 0, nullptr));
-    ASSERT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_RUNNING; }, 20s));
-
     // Both programs come, and come back when they end.
     ASSERT_TRUE(WaitUntil(BothRun, 20s));
-    EndAll(L"kioskapp.exe");
     EndAll(L"watchdog.exe");
+    EndAll(L"kioskapp.exe");
     ASSERT_TRUE(WaitUntil(BothRun, 15s));
 
     // Paused, the timers go on.
@@ -107,39 +139,28 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
     EXPECT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_RUNNING; }, 10s));
 
     // While a process named dummy.exe runs, nothing starts.
-    std::wstring dummyLine = L"\"" + (folder_ / L"dummy.exe").wstring() + L"\" \"" +
-                             (folder_ / L"dummy.log").wstring() + L"\" 600";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION dummy{};
-    ASSERT_TRUE(::CreateProcessW(nullptr, dummyLine.data(), nullptr, nullptr, FALSE,
-                                 CREATE_NO_WINDOW, nullptr, nullptr, &startup, &dummy));
-    const win32::unique_handle dummyThread(dummy.hThread);
-    const win32::unique_handle dummyProcess(dummy.hProcess);
-    EndAll(L"kioskapp.exe");
-    EndAll(L"watchdog.exe");  // which would start the application itself
-    std::this_thread::sleep_for(4s);
-    EXPECT_TRUE(NeitherRuns());
-    EndAll(L"dummy.exe");
+    {
+        StartedProgram dummy(folder_ / L"dummy.exe",
+                             L"\"" + (folder_ / L"dummy.log").wstring() + L"\" 600");
+        ASSERT_TRUE(WaitUntil([&] { return !LogLines(folder_ / L"dummy.log").empty(); }, 20s));
+        ASSERT_TRUE(WaitForFreshTick(folder_.Path(), "RegisteredTimer"));
+        EXPECT_TRUE(NothingStartsThem());
+    }
     EXPECT_TRUE(WaitUntil(BothRun, 15s));
 
     // Lock Down on: Windows starts the watchdog as the shell; the service
     // leaves the session alone.
     WriteSetting(L"CompleteLockDown", L"true");
-    EndAll(L"kioskapp.exe");
-    EndAll(L"watchdog.exe");
-    std::this_thread::sleep_for(4s);
-    EXPECT_TRUE(NeitherRuns());
+    ASSERT_TRUE(WaitForFreshTick(folder_.Path(), "RegisteredTimer"));
+    EXPECT_TRUE(NothingStartsThem());
     WriteSetting(L"CompleteLockDown", L"false");
     EXPECT_TRUE(WaitUntil(BothRun, 15s));
 
-    // Another user at the station: the watchdog timer stops.
+    // Another user at the station: the watchdog timer stops. The user check
+    // that saw it ran after every watchdog tick that could not have.
     SetLastLogonUser(L"STATION\\visitor");
-    std::this_thread::sleep_for(3s);
-    EndAll(L"kioskapp.exe");
-    EndAll(L"watchdog.exe");
-    std::this_thread::sleep_for(4s);
-    EXPECT_TRUE(NeitherRuns());
+    ASSERT_TRUE(WaitForFreshTick(folder_.Path(), "LogTimer"));
+    EXPECT_TRUE(NothingStartsThem());
 
     // A value of the wrong type: one event log entry per tick, and the
     // service keeps running.
@@ -149,33 +170,72 @@ TEST_F(WatchService, InstalledStartedAndKeepingTheStationsProgramsAlive) {
         access.OpenKey(kLogonUiKey, true);
         access.WriteInteger(L"LastLoggedOnSAMUser", 7);
     }
-    const std::filesystem::path journal = folder_ / L"event-journal.txt";
-    const auto entries = [&] {
-        if (!FileExists(journal)) {
-            return std::size_t{0};
-        }
-        const std::string text = ReadWholeFile(journal);
-        std::size_t count = 0;
-        for (std::size_t at = text.find("LastLoggedOnSAMUser"); at != std::string::npos;
-             at = text.find("LastLoggedOnSAMUser", at + 1)) {
-            ++count;
-        }
-        return count;
-    };
-    EXPECT_TRUE(WaitUntil([&] { return entries() >= 3; }, 15s));
-    EXPECT_NE(ReadWholeFile(journal).find("error watch.exe: Ung\xC3\xBCltiger Datentyp f\xC3\xBCr "
-                                          "'LastLoggedOnSAMUser'"),
-              std::string::npos);
+    const std::string wrongType =
+        "error watch.exe: Ung\xC3\xBCltiger Datentyp f\xC3\xBCr 'LastLoggedOnSAMUser'";
+    EXPECT_TRUE(WaitUntil([&] { return JournalEntries(wrongType) >= 3; }, 15s));
     EXPECT_EQ(ServiceState(service.get()), static_cast<DWORD>(SERVICE_RUNNING));
 
     // Stopped, and removed.
-    ASSERT_TRUE(::ControlService(service.get(), SERVICE_CONTROL_STOP, &status));
-    ASSERT_TRUE(WaitUntil([&] { return ServiceState(service.get()) == SERVICE_STOPPED; }, 20s));
+    ASSERT_TRUE(StopService(service.get()));
     service.reset();  // a service marked for deletion goes with its last handle
     EXPECT_EQ(RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 20s), 0u);
-    const win32::unique_service removed(
-        ::OpenServiceW(manager.get(), L"Service_watch", SERVICE_QUERY_STATUS));
-    EXPECT_FALSE(removed);
+    EXPECT_TRUE(WaitUntil([] { return !OpenWatch(SERVICE_QUERY_STATUS); }, 10s));
+}
+
+TEST_F(WatchService, RemovingARunningServiceStopsItFirst) {
+    DWORD processId = 0;
+    {
+        const win32::unique_service service = InstallAndStart();
+        ASSERT_TRUE(service);
+        SERVICE_STATUS_PROCESS running{};
+        DWORD needed = 0;
+        ASSERT_TRUE(::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                                           reinterpret_cast<BYTE*>(&running), sizeof running,
+                                           &needed));
+        processId = running.dwProcessId;
+    }
+    const win32::unique_handle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+    ASSERT_TRUE(process);
+
+    // A failure would be shown in a box, which nobody answers.
+    EXPECT_EQ(RunToEnd(folder_ / L"watch.exe", L"/UNINSTALL /SILENT", 45s), 0u);
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(WaitUntil([] { return !OpenWatch(SERVICE_QUERY_STATUS); }, 10s));
+    // Gone, not merely marked for deletion: it can be installed again.
+    EXPECT_EQ(RunToEnd(folder_ / L"watch.exe", L"/INSTALL /SILENT", 20s), 0u);
+    EXPECT_TRUE(OpenWatch(SERVICE_QUERY_STATUS));
+}
+
+TEST_F(WatchService, ProgramsThatEndAtOnceAreStartedABoundedNumberOfTimes) {
+    // Both end as soon as they have logged their start.
+    std::filesystem::copy_file(QUARN_TEST_APPLICATION_EXE, folder_ / L"watchdog.exe",
+                               std::filesystem::copy_options::overwrite_existing);
+    WriteSetting(L"ProgramParameter", L"\"" + (folder_ / L"starts.log").wstring() + L"\" 0");
+    const win32::unique_service service = InstallAndStart();
+    ASSERT_TRUE(service);
+
+    const std::string episode = " was started 5 times in ";
+    const std::string application = "warning watch.exe: \"" +
+                                    Utf16ToUtf8((folder_ / L"kioskapp.exe").wstring()) + "\"" +
+                                    episode;
+    const std::string watchdog = "warning watch.exe: \"" +
+                                 Utf16ToUtf8((folder_ / L"watchdog.exe").wstring()) + "\"" +
+                                 episode;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return JournalEntries(application) == 1 && JournalEntries(watchdog) == 1; }, 60s));
+
+    // After the fifth start the next one waits five seconds. (The test
+    // application logs the milliseconds since boot; started without
+    // arguments, as watchdog.exe is, it logs its command line instead.)
+    const std::filesystem::path starts = folder_ / L"starts.log";
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(starts).size() >= 6; }, 30s));
+    const std::vector<std::string> lines = LogLines(starts);
+    EXPECT_GE(std::stoull(lines[5]) - std::stoull(lines[4]), 4000u);
+    ASSERT_TRUE(
+        WaitUntil([&] { return LogLines(folder_ / L"watchdog.exe.log").size() >= 6; }, 30s));
+    // One entry for the whole episode.
+    EXPECT_EQ(JournalEntries(application), 1u);
+    EXPECT_EQ(JournalEntries(watchdog), 1u);
 }
 
 }  // namespace

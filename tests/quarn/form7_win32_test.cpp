@@ -27,6 +27,7 @@
 #include "updates_win32.h"
 #include "win32_driver.h"
 #include "win32_screenshot.h"
+#include "win32_station.h"
 
 namespace quarn {
 namespace {
@@ -245,15 +246,13 @@ TEST_F(UpdateWindow, YesStartsTheInstallerFromAFolderWithBlanks) {
 
     EXPECT_EQ(ends_, 1);
     const auto log = folder / "setup.exe.log";
-    ASSERT_TRUE(test::WaitUntil([&] { return FileExists(log); }, 20s));
-    std::string line;
-    ASSERT_TRUE(test::WaitUntil(
-        [&] {
-            line = ReadWholeFile(log);
-            return !line.empty() && line.back() == '\n';
-        },
-        5s));
-    EXPECT_EQ(Utf8ToUtf16(line), L"[\"" + target.wstring() + L"\"]\n");
+    ASSERT_TRUE(test::WaitUntil([&] { return !test::LogLines(log).empty(); }, 20s));
+    EXPECT_EQ(test::LogLines(log),
+              std::vector<std::string>{"[\"" + Utf16ToUtf8(target.wstring()) + "\"]"});
+    // What the window started ends with the test: the installer and
+    // "net stop watch".
+    test::EndChildren(L"setup.exe");
+    test::EndChildren(L"net.exe");
 }
 
 class UpdateCheck : public UpdateWindow {};

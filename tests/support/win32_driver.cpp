@@ -2,6 +2,8 @@
 
 #include <thread>
 
+#include "win32_station.h"
+
 namespace quarn::test {
 
 using namespace std::chrono_literals;
@@ -17,6 +19,17 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
         }
         std::this_thread::sleep_for(50ms);
     }
+}
+
+bool HoldsFor(const std::function<bool()>& condition, std::chrono::milliseconds duration) {
+    const auto end = std::chrono::steady_clock::now() + duration;
+    do {
+        if (!condition()) {
+            return false;
+        }
+        std::this_thread::sleep_for(50ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return condition();
 }
 
 std::wstring WindowText(HWND window) {
@@ -153,8 +166,12 @@ bool AnswerInputDialog(DWORD processId, const std::wstring& caption, const std::
     return WaitUntil([&] { return !::IsWindow(dialog); }, 10s);
 }
 
-StartedProgram::StartedProgram(const std::filesystem::path& program) {
+StartedProgram::StartedProgram(const std::filesystem::path& program,
+                               const std::wstring& arguments) {
     std::wstring commandLine = L"\"" + program.wstring() + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -167,15 +184,24 @@ StartedProgram::StartedProgram(const std::filesystem::path& program) {
 }
 
 StartedProgram::~StartedProgram() {
-    if (process_ && !Ended(0ms)) {
-        ::TerminateProcess(process_.get(), 1);
-        ::WaitForSingleObject(process_.get(), 5000);
+    End();
+}
+
+void StartedProgram::End() {
+    if (process_) {
+        EndProcessTree(process_.get());
     }
 }
 
 bool StartedProgram::Ended(std::chrono::milliseconds within) const {
     return ::WaitForSingleObject(process_.get(), static_cast<DWORD>(within.count())) ==
            WAIT_OBJECT_0;
+}
+
+DWORD StartedProgram::ExitCode() const {
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
 }
 
 HWND StartedProgram::WindowOfClass(const std::wstring& className,

@@ -45,12 +45,18 @@ COLORREF PixelInside(HWND window, int x, int y);
 
 // Waits until the condition holds; false when it did not in time.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds within);
+// Looks at the condition for the whole time: false as soon as it fails.
+// Only after the program has shown that it saw what the test did (a tick, a
+// window), so that a "nothing happens" check does not rest on a guessed wait.
+bool HoldsFor(const std::function<bool()>& condition, std::chrono::milliseconds duration);
 
 // A program started as the administrator starts it (working folder = its
-// own), ended with the test unless it ended by itself.
+// own). It is ended with the test, together with every process it started,
+// unless they all ended by themselves.
 class StartedProgram {
   public:
-    explicit StartedProgram(const std::filesystem::path& program);
+    explicit StartedProgram(const std::filesystem::path& program,
+                            const std::wstring& arguments = L"");
     StartedProgram(const StartedProgram&) = delete;
     StartedProgram& operator=(const StartedProgram&) = delete;
     ~StartedProgram();
@@ -58,6 +64,9 @@ class StartedProgram {
     DWORD Id() const { return id_; }
     bool Started() const { return static_cast<bool>(process_); }
     bool Ended(std::chrono::milliseconds within) const;
+    DWORD ExitCode() const;
+    // Ends it and every process it started, and waits for them.
+    void End();
     // Its first visible top-level window of this window class.
     HWND WindowOfClass(const std::wstring& className,
                        std::chrono::milliseconds within = std::chrono::seconds(20)) const;

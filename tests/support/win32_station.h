@@ -1,8 +1,8 @@
 #pragma once
 
 // What the end-to-end tests see of a station from outside: its processes,
-// the watch service's state, the programs they run to their end, who Windows
-// last logged on, and the log files the test application keeps.
+// the watch service's state and ticks, the programs they run to their end,
+// who Windows last logged on, and the log files the test application keeps.
 
 #include <windows.h>
 
@@ -15,16 +15,37 @@ namespace quarn::test {
 
 // Whether a process of this file name runs, whoever runs it.
 bool Running(const wchar_t* name);
-// Ends every process of this file name.
-void EndAll(const wchar_t* name);
 
-// Starts the program with these arguments and waits for its end; its exit
-// code, 0xFFFF when it could not start, 0xFFFE when it was still running
-// (and was ended: a message box would have kept it waiting).
+// Ends a process and every process it started, and they in turn, and waits
+// for each. That includes Wine's console helper conhost.exe, which a console
+// program starts: ended while the helper is still connecting to it, the
+// program leaves the helper waiting for ever, holding open the output it
+// inherited (a test's, which ctest then waits for until its time-out).
+void EndProcessTree(HANDLE root);
+// Ends every process of this file name, whoever started it, with its tree.
+void EndAll(const wchar_t* name);
+// Ends the processes of this file name that this process started.
+void EndChildren(const wchar_t* name);
+
+// Starts the program with these arguments and waits for its end and the end
+// of every process it started; its exit code, 0xFFFF when it could not start,
+// 0xFFFE when it or one of those was still running (and all were ended: a
+// message box would have kept it waiting).
 DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& arguments,
                std::chrono::milliseconds within);
 
 DWORD ServiceState(SC_HANDLE service);
+// Stops the service and waits until it says so and its process has ended.
+bool StopService(SC_HANDLE service, std::chrono::milliseconds within = std::chrono::seconds(30));
+
+// How many ticks of a timer ("LogTimer", "RegisteredTimer") the Wine test
+// build of watch.exe in this folder has ended (its tick journal).
+std::size_t ServiceTicks(const std::filesystem::path& folder, const std::string& timer);
+// Waits until that service has begun and ended a tick of the timer after this
+// call: that tick has seen everything the test did before. False when none
+// came in time.
+bool WaitForFreshTick(const std::filesystem::path& folder, const std::string& timer,
+                      std::chrono::milliseconds within = std::chrono::seconds(20));
 
 inline constexpr wchar_t kLogonUiKey[] =
     L"\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Authentication\\LogonUI";

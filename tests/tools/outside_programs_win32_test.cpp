@@ -8,65 +8,38 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <thread>
+#include <memory>
 
-#include "process_list.h"
-#include "registry_access.h"
 #include "registry_backends.h"
 #include "settings.h"
 #include "temp_folder.h"
-#include "win32_handle.h"
+#include "win32_driver.h"
 
 namespace quarn {
 namespace {
 
 using namespace std::chrono_literals;
+using test::StartedProgram;
 
 std::wstring Wide(const char* text) {
     return std::wstring(text, text + std::strlen(text));
 }
 
-win32::unique_handle Launch(const std::wstring& program, const std::wstring& arguments = L"") {
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << std::string(program.begin(), program.end());
-        return {};
-    }
-    const win32::unique_handle thread(process.hThread);
-    return win32::unique_handle(process.hProcess);
-}
-
-bool Ended(const win32::unique_handle& process, std::chrono::milliseconds within) {
-    return ::WaitForSingleObject(process.get(), static_cast<DWORD>(within.count())) ==
-           WAIT_OBJECT_0;
-}
-
-void Stop(win32::unique_handle& process) {
-    if (process) {
-        ::TerminateProcess(process.get(), 0);
-        ::WaitForSingleObject(process.get(), 5000);
-        process.reset();
-    }
+std::unique_ptr<StartedProgram> Launch(const std::wstring& program,
+                                       const std::wstring& arguments = L"") {
+    auto started = std::make_unique<StartedProgram>(program, arguments);
+    EXPECT_TRUE(started->Started())
+        << "cannot start " << std::string(program.begin(), program.end());
+    return started;
 }
 
 class OutsidePrograms : public ::testing::Test {
   protected:
     void SetUp() override { RemoveSettings(); }
     void TearDown() override {
-        Stop(watchdog_);
-        Stop(application_);
-        // The watchdog's own starts are not the test's to track; end them all.
-        for (const ProcessEntry& entry : ListProcesses()) {
-            if (entry.exeFile == L"test_application.exe") {
-                win32::unique_handle process(
-                    ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.processId));
-                Stop(process);
-            }
-        }
+        // The watchdog first, with the applications it started.
+        watchdog_.reset();
+        application_.reset();
         RemoveSettings();
     }
 
@@ -83,10 +56,7 @@ class OutsidePrograms : public ::testing::Test {
     }
 
     std::size_t WaitForStarts(std::size_t count, std::chrono::seconds within) const {
-        const auto deadline = std::chrono::steady_clock::now() + within;
-        while (Starts().size() < count && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(100ms);
-        }
+        test::WaitUntil([&] { return Starts().size() >= count; }, within);
         return Starts().size();
     }
 
@@ -95,24 +65,26 @@ class OutsidePrograms : public ::testing::Test {
         WriteSetting(L"ProgramParameter", L"\"" + log_.wstring() + L"\" " + stay);
     }
 
+    // The watchdog's background is up: it has begun watching.
+    bool WatchdogShows() const {
+        return watchdog_->WindowOfClass(L"QUARNWatchdogBackground") != nullptr;
+    }
+
     const std::wstring kApplication = Wide(QUARN_TEST_APPLICATION_EXE);
     const std::wstring kWatchdog = Wide(QUARN_WATCHDOG_EXE);
     test::TempFolder folder_;
     std::filesystem::path log_ = folder_ / "starts.log";
-    win32::unique_handle watchdog_;
-    win32::unique_handle application_;
+    std::unique_ptr<StartedProgram> watchdog_;
+    std::unique_ptr<StartedProgram> application_;
 };
 
-TEST_F(OutsidePrograms, WatchdogRestartsAnApplicationThatEndsAndWaitsLongerEachTime) {
+TEST_F(OutsidePrograms, WatchdogRestartsAnApplicationThatEndsAndSlowsDownAfterFiveQuickEnds) {
     ConfigureApplication(L"0");
     watchdog_ = Launch(kWatchdog);
-    ASSERT_GE(WaitForStarts(3, 20s), 3u);
+    ASSERT_GE(WaitForStarts(6, 30s), 6u);
     const auto starts = Starts();
-    const auto firstWait = starts[1] - starts[0];
-    const auto secondWait = starts[2] - starts[1];
-    EXPECT_GE(firstWait, 900u);
-    EXPECT_GE(secondWait, firstWait + 500);  // one second, then two
-    EXPECT_FALSE(Ended(watchdog_, 0ms));
+    EXPECT_GE(starts[5] - starts[4], 4000u);  // five starts, then 5 s
+    EXPECT_FALSE(watchdog_->Ended(0ms));
 }
 
 TEST_F(OutsidePrograms, WatchdogNeverStartsASecondCopy) {
@@ -120,45 +92,41 @@ TEST_F(OutsidePrograms, WatchdogNeverStartsASecondCopy) {
     application_ = Launch(kApplication, L"\"" + log_.wstring() + L"\" 60");
     ASSERT_EQ(WaitForStarts(1, 10s), 1u);
     watchdog_ = Launch(kWatchdog);
-    std::this_thread::sleep_for(3s);
-    EXPECT_EQ(Starts().size(), 1u);  // the copy that runs is watched, not doubled
+    ASSERT_TRUE(WatchdogShows());
+    // The copy that runs is watched, not doubled.
+    EXPECT_TRUE(test::HoldsFor([&] { return Starts().size() == 1; }, 1500ms));
 
     // A second watchdog in the same session leaves at once.
-    auto second = Launch(kWatchdog);
-    EXPECT_TRUE(Ended(second, 10s));
+    EXPECT_TRUE(Launch(kWatchdog)->Ended(10s));
 
-    Stop(application_);
+    application_->End();
     EXPECT_EQ(WaitForStarts(2, 10s), 2u);  // when it ends, the watchdog starts it
 }
 
 TEST_F(OutsidePrograms, WatchdogWaitsWhileNoApplicationIsConfigured) {
     WriteSetting(L"Program", L"*.*");
     watchdog_ = Launch(kWatchdog);
-    std::this_thread::sleep_for(2s);
-    EXPECT_FALSE(Ended(watchdog_, 0ms));
-    EXPECT_TRUE(Starts().empty());
+    ASSERT_TRUE(WatchdogShows());
+    EXPECT_TRUE(test::HoldsFor([&] { return !watchdog_->Ended(0ms) && Starts().empty(); }, 1500ms));
     ConfigureApplication(L"0");
     EXPECT_GE(WaitForStarts(1, 15s), 1u);  // the settings are read again
 }
 
 TEST_F(OutsidePrograms, DummyRunsWhileTheFlagIsSetAndEndsWhenItIsCleared) {
     SetQuarnFlag();
-    auto dummy = Launch(Wide(QUARN_DUMMY_EXE));
-    EXPECT_FALSE(Ended(dummy, 1500ms));
+    const auto dummy = Launch(Wide(QUARN_DUMMY_EXE));
+    EXPECT_FALSE(dummy->Ended(1500ms));
     ClearQuarnFlag();
-    EXPECT_TRUE(Ended(dummy, 3s));
+    EXPECT_TRUE(dummy->Ended(3s));
 
-    auto unflagged = Launch(Wide(QUARN_DUMMY_EXE));
-    EXPECT_TRUE(Ended(unflagged, 3s));
+    EXPECT_TRUE(Launch(Wide(QUARN_DUMMY_EXE))->Ended(3s));
 }
 
 TEST_F(OutsidePrograms, VersionReportsAndEnds) {
     WriteSetting(L"QUARN-DIR", L"C:\\QUARN");
-    auto version = Launch(Wide(QUARN_VERSION_EXE));
-    ASSERT_TRUE(Ended(version, 10s));
-    DWORD exitCode = 99;
-    ::GetExitCodeProcess(version.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    const auto version = Launch(Wide(QUARN_VERSION_EXE));
+    ASSERT_TRUE(version->Ended(10s));
+    EXPECT_EQ(version->ExitCode(), 0u);
 }
 
 }  // namespace

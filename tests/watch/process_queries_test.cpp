@@ -19,12 +19,21 @@ const std::vector<ProcessEntry> kProcesses = {
     {1600, 1200, L"K\u00DCCHE.exe"},
 };
 
-TEST(FileNamePart, AfterTheLastBackslashOrColon) {
-    EXPECT_EQ(FileNamePart(L"C:\\Apps\\browser.exe"), L"browser.exe");
-    EXPECT_EQ(FileNamePart(L"C:browser.exe"), L"browser.exe");
-    EXPECT_EQ(FileNamePart(L"browser.exe"), L"browser.exe");
-    EXPECT_EQ(FileNamePart(L"C:\\Apps\\"), L"");
-    EXPECT_EQ(FileNamePart(L""), L"");
+TEST(FileNamePart, AfterTheLastBackslashSlashOrColon) {
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"C:\\Apps\\browser.exe", L"browser.exe"},
+        {L"C:browser.exe", L"browser.exe"},
+        {L"browser.exe", L"browser.exe"},
+        {L"C:/Apps/kiosk.exe", L"kiosk.exe"},  // as Windows, "/" separates too
+        {L"C:\\Apps/kiosk\\bin/kiosk.exe", L"kiosk.exe"},
+        {L"C:\\Apps\\", L""},
+        {L"C:/Apps/", L""},
+        {L"", L""},
+    };
+    for (const auto& [name, fileName] : rows) {
+        SCOPED_TRACE(std::string(name, name + wcslen(name)));
+        EXPECT_EQ(FileNamePart(name), fileName);
+    }
 }
 
 TEST(IsProgramRunning, WholeFileNamesWithTheLocalesCase) {

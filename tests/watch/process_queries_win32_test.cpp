@@ -6,51 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <fstream>
-#include <thread>
 
 #include "process_queries.h"
 #include "process_queries_win32.h"
 #include "session_launcher_win32.h"
 #include "temp_folder.h"
-#include "win32_handle.h"
+#include "text_case.h"
+#include "win32_driver.h"
+#include "win32_station.h"
 
 namespace quarn {
 namespace {
 
 using namespace std::chrono_literals;
-
-class RunningProgram {
-  public:
-    RunningProgram(const std::filesystem::path& program, const std::wstring& arguments) {
-        std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                             CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-            const win32::unique_handle thread(process.hThread);
-            process_.reset(process.hProcess);
-            id_ = process.dwProcessId;
-        }
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-    ~RunningProgram() { End(); }
-    void End() {
-        if (process_) {
-            ::TerminateProcess(process_.get(), 0);
-            ::WaitForSingleObject(process_.get(), 5000);
-            process_.reset();
-        }
-    }
-    DWORD Id() const { return id_; }
-
-  private:
-    win32::unique_handle process_;
-    DWORD id_ = 0;
-};
 
 class ProcessQueriesWin32 : public ::testing::Test {
   protected:
@@ -59,14 +27,22 @@ class ProcessQueriesWin32 : public ::testing::Test {
         std::filesystem::copy_file(std::filesystem::path(QUARN_TEST_APPLICATION_EXE), target);
         return target;
     }
-    std::wstring Log() const { return (folder_ / L"starts.log").wstring(); }
+    // The test program logs its start into the file its first argument names
+    // and stays the seconds its second one gives.
+    std::wstring LogArgument(const wchar_t* log, int seconds) const {
+        return L"\"" + (folder_ / log).wstring() + L"\" " + std::to_wstring(seconds);
+    }
+    bool Logged(const wchar_t* log) const {
+        return test::WaitUntil([&] { return !test::LogLines(folder_ / log).empty(); }, 20s);
+    }
 
     test::TempFolder folder_;
 };
 
 TEST_F(ProcessQueriesWin32, FindsARunningProgramEachByItsOwnRule) {
-    RunningProgram probe(Copy(L"quarnprobe.exe"), L"\"" + Log() + L"\" 60");
-    ASSERT_NE(probe.Id(), 0u);
+    test::StartedProgram probe(Copy(L"quarnprobe.exe"), LogArgument(L"probe.log", 60));
+    ASSERT_TRUE(probe.Started());
+    ASSERT_TRUE(Logged(L"probe.log"));
     EXPECT_TRUE(IsProgramRunning(L"QUARNPROBE.EXE"));
     EXPECT_FALSE(IsProgramRunning(L"quarnprobe"));
     EXPECT_FALSE(IsProgramRunning((folder_ / L"quarnprobe.exe").wstring()));
@@ -87,37 +63,41 @@ TEST_F(ProcessQueriesWin32, TheMachineShellIsExplorer) {
     const HWND window = ::CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 10, 10, nullptr,
                                           nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    bool opened = static_cast<bool>(OpenShellProcess());
-    while (!opened && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(100ms);
-        opened = static_cast<bool>(OpenShellProcess());
-    }
-    EXPECT_TRUE(opened);
+    EXPECT_TRUE(test::WaitUntil([] { return static_cast<bool>(OpenShellProcess()); }, 10s));
     ::DestroyWindow(window);
 }
 
 TEST_F(ProcessQueriesWin32, LaunchesInTheConsoleSessionUnlessHeldBack) {
     const std::filesystem::path application = Copy(L"launched.exe");
-    ASSERT_TRUE(LaunchInUserSession(application.wstring(), L" \"" + Log() + L"\" 0",
-                                    folder_.Path().wstring() + L"\\"));
-    const auto started = [&] {
-        std::ifstream log{std::filesystem::path(Log())};
-        std::string line;
-        return static_cast<bool>(std::getline(log, line));
-    };
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!started() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(100ms);
-    }
-    EXPECT_TRUE(started());
+    const LaunchResult launched = LaunchInUserSession(
+        application.wstring(), L" " + LogArgument(L"launched.log", 60), folder_.Path().wstring());
+    EXPECT_EQ(launched.outcome, LaunchResult::Outcome::Started);
+    EXPECT_TRUE(Logged(L"launched.log"));
+    test::EndChildren(L"launched.exe");
 
     // While a process named dummy.exe runs, whoever runs it, nothing starts.
-    RunningProgram dummy(Copy(L"dummy.exe"), L"\"" + (folder_ / L"dummy.log").wstring() + L"\" 60");
-    EXPECT_FALSE(LaunchInUserSession(application.wstring(), L" x 0", folder_.Path().wstring()));
-    dummy.End();
-    EXPECT_FALSE(
-        LaunchInUserSession((folder_ / L"missing.exe").wstring(), L" ", folder_.Path().wstring()));
+    {
+        test::StartedProgram dummy(Copy(L"dummy.exe"), LogArgument(L"dummy.log", 60));
+        ASSERT_TRUE(Logged(L"dummy.log"));
+        EXPECT_EQ(
+            LaunchInUserSession(application.wstring(), L" x 0", folder_.Path().wstring()).outcome,
+            LaunchResult::Outcome::HeldBack);
+    }
+
+    // A failure names the call and the system's reason.
+    const LaunchResult missing =
+        LaunchInUserSession((folder_ / L"missing.exe").wstring(), L" ", folder_.Path().wstring());
+    EXPECT_EQ(missing.outcome, LaunchResult::Outcome::Failed);
+    EXPECT_EQ(missing.failure.rfind(L"CreateProcessAsUserW failed: ", 0), 0u)
+        << std::string(missing.failure.begin(), missing.failure.end());
+    EXPECT_NE(missing.failure.find(L"(2)"), std::wstring::npos);
+}
+
+TEST_F(ProcessQueriesWin32, ABareNameIsLookedForOnTheSystemPath) {
+    const std::wstring notepad = FindOnSystemPath(L"notepad.exe");
+    EXPECT_TRUE(EqualsIgnoringCaseAZ(FileNamePart(notepad), L"notepad.exe"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(notepad)));
+    EXPECT_EQ(FindOnSystemPath(L"quarn-nowhere.exe"), L"");
 }
 
 }  // namespace

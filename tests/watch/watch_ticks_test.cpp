@@ -37,6 +37,9 @@ class RecordingStation final : public StationPlatform {
     std::set<std::wstring> running;  // lower-case file names
     bool shellOpens = true;
     std::vector<Launch> launches;
+    LaunchResult launchResult{LaunchResult::Outcome::Started, L""};
+    std::map<std::wstring, std::wstring> systemPath;  // bare name: full path
+    std::vector<std::wstring> events;                 // "warning ..." or "error ..."
 
     VersionClass WindowsVersionClass() override { return versionClass; }
     bool IsProgramRunning(std::wstring_view name) override {
@@ -47,10 +50,18 @@ class RecordingStation final : public StationPlatform {
         return running.count(lower) != 0;
     }
     bool ShellProcessOpens() override { return shellOpens; }
-    bool LaunchInUserSession(const std::wstring& application, const std::wstring& commandLine,
-                             const std::wstring& workingDirectory) override {
+    LaunchResult LaunchInUserSession(const std::wstring& application,
+                                     const std::wstring& commandLine,
+                                     const std::wstring& workingDirectory) override {
         launches.push_back({application, commandLine, workingDirectory});
-        return true;
+        return launchResult;
+    }
+    std::wstring FindOnSystemPath(const std::wstring& fileName) override {
+        const auto it = systemPath.find(fileName);
+        return it == systemPath.end() ? L"" : it->second;
+    }
+    void LogEvent(EventType type, const std::wstring& text) override {
+        events.push_back((type == EventType::Error ? L"error " : L"warning ") + text);
     }
     std::map<std::wstring, std::wstring> ini;  // quarn.ini's section "Update"
     std::wstring remoteRelease;
@@ -86,8 +97,17 @@ class WatchTicks : public ::testing::Test {
         Setting(L"ProgramParameter", L"-K start");
     }
 
+    void Tick() { KeepProgramsRunning(station_, kept_, registry_); }
+    // A station and a service that have seen nothing yet.
+    void Fresh() {
+        station_ = RecordingStation{};
+        kept_ = KeptPrograms([this] { return now_; });
+    }
+
     MemoryRegistry registry_;
     RecordingStation station_;
+    RestartBackoff::Clock::time_point now_{};
+    KeptPrograms kept_{[this] { return now_; }};
 };
 
 TEST_F(WatchTicks, UserCheckSwitchesTheWatchdogTimer) {
@@ -116,7 +136,7 @@ TEST_F(WatchTicks, UserCheckSwitchesTheWatchdogTimer) {
 
 TEST_F(WatchTicks, StartsWhatIsMissingWithTheLaunchersArguments) {
     Configure();
-    KeepProgramsRunning(station_, registry_);
+    Tick();
     EXPECT_EQ(station_.launches,
               (std::vector<Launch>{{L"C:\\QUARN\\watchdog.exe", L" ", L"C:\\QUARN"},
                                    {L"C:\\Apps\\browser.exe", L" -K start", L"C:\\Apps\\"}}));
@@ -158,14 +178,20 @@ TEST_F(WatchTicks, WhatRunsOrIsHeldBackIsNotStarted) {
         {"a folder without a file",
          [](WatchTicks& t) { t.Setting(L"Program", L"C:\\Apps\\"); },
          {L"C:\\QUARN\\watchdog.exe"}},
+        {"the application, written with forward slashes, runs",
+         [](WatchTicks& t) {
+             t.Setting(L"Program", L"C:/Apps/browser.exe");
+             t.station_.running = {L"watchdog.exe", L"browser.exe"};
+         },
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Configure();
         Setting(L"CompleteLockDown", L"false");
-        station_ = RecordingStation{};
+        Fresh();
         row.arrange(*this);
-        KeepProgramsRunning(station_, registry_);
+        Tick();
         std::vector<std::wstring> started;
         for (const Launch& launch : station_.launches) {
             started.push_back(launch.application);
@@ -181,7 +207,7 @@ TEST_F(WatchTicks, OlderWindowsStillGetsTheApplication) {
     access.SetRootKey(RegistryRoot::LocalMachine);
     access.OpenKey(L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", true);
     access.WriteString(L"AltDefaultUserName", L"Quarn");
-    KeepProgramsRunning(station_, registry_);
+    Tick();
     EXPECT_EQ(station_.launches,
               (std::vector<Launch>{{L"C:\\Apps\\browser.exe", L" -K start", L"C:\\Apps\\"}}));
 }
@@ -194,8 +220,12 @@ TEST_F(WatchTicks, TheProgramPathAndItsParameter) {
     };
     const Row rows[] = {
         {L"C:\\Apps\\browser.exe", L"", {L"C:\\Apps\\browser.exe", L" ", L"C:\\Apps\\"}},
-        {L"browser.exe", L"-x", {L"browser.exe", L" -x", L""}},
+        // A bare name is looked for on the system path.
+        {L"notepad.exe",
+         L"-x",
+         {L"C:\\Windows\\system32\\notepad.exe", L" -x", L"C:\\Windows\\system32\\"}},
         {L"D:tool.exe", L"a b", {L"D:tool.exe", L" a b", L"D:"}},
+        {L"C:/Apps/kiosk.exe", L"", {L"C:/Apps/kiosk.exe", L" ", L"C:/Apps/"}},
         {L"\\\\server\\share\\kiosk.exe",
          L"",
          {L"\\\\server\\share\\kiosk.exe", L" ", L"\\\\server\\share\\"}},
@@ -204,11 +234,126 @@ TEST_F(WatchTicks, TheProgramPathAndItsParameter) {
         Configure();
         Setting(L"Program", row.program);
         Setting(L"ProgramParameter", row.parameter);
-        station_ = RecordingStation{};
+        Fresh();
         station_.running = {L"watchdog.exe"};
-        KeepProgramsRunning(station_, registry_);
+        station_.systemPath[L"notepad.exe"] = L"C:\\Windows\\system32\\notepad.exe";
+        Tick();
         ASSERT_EQ(station_.launches.size(), 1u);
         EXPECT_EQ(station_.launches[0], row.expected);
+    }
+}
+
+// What the service remembers of the programs it keeps: ticks a second apart,
+// what each found, and the starts and event log entries that follow.
+TEST_F(WatchTicks, QuickEndsSlowTheStartsAndFailuresAreReportedOnceAMinute) {
+    using Outcome = LaunchResult::Outcome;
+    struct Ticks {
+        int from;  // seconds, one tick each, both included
+        int to;
+        bool running = false;
+        Outcome outcome = Outcome::Started;
+        const wchar_t* program = nullptr;  // a new "Program" from the first of these ticks
+    };
+    struct Row {
+        const char* name;
+        const wchar_t* kept;  // the program the ticks look at; the other one runs
+        std::vector<Ticks> ticks;
+        std::vector<std::pair<int, int>> launches;  // seconds of the ticks that tried a start
+        std::vector<std::wstring> events;
+    };
+    const std::wstring storm =
+        L" was started 5 times in 4 s and did not keep running; from now on each start waits 5 s, "
+        L"then longer, up to 60 s, until it keeps running for 60 s.";
+    const std::wstring browserStorm = L"warning \"C:\\Apps\\browser.exe\"" + storm;
+    const std::wstring failed =
+        L"error \"C:\\Apps\\browser.exe\" could not be started: CreateProcessAsUserW failed (2)";
+    const std::vector<Row> rows = {
+        {"an application that ends at once",
+         L"browser.exe",
+         {{0, 130}},
+         {{0, 4}, {9, 9}, {19, 19}, {39, 39}, {79, 79}},
+         {browserStorm}},
+        {"an application that stays up", L"browser.exe", {{0, 0}, {1, 100, true}}, {{0, 0}}, {}},
+        {"a run of a minute ends the episode",
+         L"browser.exe",
+         {{0, 9}, {10, 69, true}, {70, 74}},
+         {{0, 4}, {9, 9}, {70, 74}},
+         {browserStorm, browserStorm}},
+        {"a shorter run does not",
+         L"browser.exe",
+         {{0, 9}, {10, 68, true}, {69, 100}},
+         {{0, 4}, {9, 9}, {69, 69}, {89, 89}},
+         {browserStorm}},
+        {"starts spread over more than a minute",
+         L"browser.exe",
+         {{0, 0}, {1, 19, true}, {20, 20}, {21, 39, true}, {40, 40}, {41, 58, true}, {59, 62}},
+         {{0, 0}, {20, 20}, {40, 40}, {59, 61}},
+         {L"warning \"C:\\Apps\\browser.exe\" was started 5 times in 41 s and did not keep "
+          L"running; from now on each start waits 5 s, then longer, up to 60 s, until it keeps "
+          L"running for 60 s."}},
+        {"a failed start is reported once a minute",
+         L"browser.exe",
+         {{0, 125, false, Outcome::Failed}},
+         {{0, 125}},
+         {failed, failed, failed}},
+        {"a start held back is no start",
+         L"browser.exe",
+         {{0, 9, false, Outcome::HeldBack}, {10, 20}},
+         {{0, 14}, {19, 19}},
+         {L"warning \"C:\\Apps\\browser.exe\"" + storm}},
+        {"another program starts over",
+         L"browser.exe",
+         {{0, 5}, {6, 8, false, Outcome::Started, L"C:\\Apps\\other.exe"}},
+         {{0, 4}, {6, 8}},
+         {browserStorm}},
+        {"a bare name that is not on the system path",
+         L"browser.exe",
+         {{0, 61, false, Outcome::Started, L"kiosk.exe"}},
+         {},
+         {L"error \"kiosk.exe\" could not be started: it is not on the system path",
+          L"error \"kiosk.exe\" could not be started: it is not on the system path"}},
+        {"watchdog.exe that ends at once",
+         L"watchdog.exe",
+         {{0, 20}},
+         {{0, 4}, {9, 9}, {19, 19}},
+         {L"warning \"C:\\QUARN\\watchdog.exe\"" + storm}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Configure();
+        Setting(L"CompleteLockDown", L"false");
+        Fresh();
+        const std::wstring other =
+            row.kept == std::wstring(L"watchdog.exe") ? L"browser.exe" : L"watchdog.exe";
+        std::vector<int> launched;
+        for (const Ticks& ticks : row.ticks) {
+            if (ticks.program != nullptr) {
+                Setting(L"Program", ticks.program);
+            }
+            for (int second = ticks.from; second <= ticks.to; ++second) {
+                now_ = RestartBackoff::Clock::time_point(std::chrono::seconds(second));
+                station_.running = {other};
+                if (ticks.running) {
+                    station_.running.insert(row.kept);
+                }
+                station_.launchResult = {ticks.outcome, ticks.outcome == Outcome::Failed
+                                                            ? L"CreateProcessAsUserW failed (2)"
+                                                            : L""};
+                const std::size_t before = station_.launches.size();
+                Tick();
+                if (station_.launches.size() > before) {
+                    launched.push_back(second);
+                }
+            }
+        }
+        std::vector<int> expected;
+        for (const auto& [from, to] : row.launches) {
+            for (int second = from; second <= to; ++second) {
+                expected.push_back(second);
+            }
+        }
+        EXPECT_EQ(launched, expected);
+        EXPECT_EQ(station_.events, row.events);
     }
 }
 
@@ -218,7 +363,7 @@ TEST_F(WatchTicks, ReadErrorsThatPassOnEndTheTick) {
     access.SetRootKey(RegistryRoot::LocalMachine);
     access.OpenKey(kSettingsKey, true);
     access.WriteInteger(L"CompleteLockDown", 1);
-    EXPECT_THROW(KeepProgramsRunning(station_, registry_), RegistryError);
+    EXPECT_THROW(Tick(), RegistryError);
     EXPECT_TRUE(station_.launches.empty());
 }
 

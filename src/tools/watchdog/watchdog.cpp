@@ -1,12 +1,13 @@
 // watchdog.exe: the locked-down account's shell. It shows a plain background
 // over the whole desktop and keeps the configured application ("Program" with
 // "ProgramParameter" from the settings key) running: when it ends, it is
-// started again after a wait that grows while it keeps ending quickly. It
-// never runs twice in a session and never starts a second copy of the
-// application.
+// started again after a second, and after growing waits while it keeps
+// ending quickly (the watch service's rule, RestartBackoff). It never runs
+// twice in a session and never starts a second copy of the application.
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -21,8 +22,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t kWindowClass[] = L"QUARNWatchdogBackground";
 constexpr COLORREF kBackground = RGB(24, 38, 56);
-// How often the settings are read again while no application is configured.
+// How often the settings are read again while no application is configured
+// or its start failed.
 constexpr auto kSettingsPoll = std::chrono::seconds(5);
+// At most one start a second, as the watch service's ticks.
+constexpr auto kPace = std::chrono::seconds(1);
 
 LRESULT CALLBACK BackgroundProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -114,21 +118,24 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     CreateBackground(instance);
 
     quarn::RestartBackoff backoff;
+    std::wstring startedProgram;
     quarn::win32::unique_handle application;
-    Clock::time_point started{};
     Clock::time_point nextStart = Clock::now();
     for (;;) {
         if (!application && Clock::now() >= nextStart) {
             const std::wstring program = quarn::ReadProgram();
+            if (program != startedProgram) {
+                startedProgram = program;
+                backoff = quarn::RestartBackoff();  // another application starts afresh
+            }
             if (!IsConfigured(program)) {
                 nextStart = Clock::now() + kSettingsPoll;
             } else if ((application = FindRunningCopy(program))) {
-                started = Clock::now();  // one copy runs already: watch it instead
+                // one copy runs already: watch it instead
             } else if ((application = Start(program, quarn::ReadProgramParameter()))) {
-                started = Clock::now();
+                backoff.Started();
             } else {
-                nextStart =
-                    Clock::now() + backoff.AfterRun(quarn::RestartBackoff::Duration::zero());
+                nextStart = Clock::now() + kSettingsPoll;
             }
         }
         const HANDLE waitFor[] = {application.get()};
@@ -136,10 +143,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         const DWORD timeout = application ? INFINITE : MillisecondsUntil(nextStart);
         const DWORD woke = ::MsgWaitForMultipleObjects(count, waitFor, FALSE, timeout, QS_ALLINPUT);
         if (application && woke == WAIT_OBJECT_0) {
-            const auto ran =
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
             application.reset();
-            nextStart = Clock::now() + backoff.AfterRun(ran);
+            backoff.SeenRunning();  // it ran until now
+            nextStart = std::max(backoff.NextStart(), Clock::now() + kPace);
         }
         MSG message;
         while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
