@@ -110,6 +110,26 @@ class UpdateWindow : public ::testing::Test {
         ASSERT_TRUE(HandleMessagesUntil([this] { return !form7_->Downloading(); }));
     }
 
+    // A download whose first half has arrived, and whose server says
+    // nothing more until released; the file it is saved in.
+    std::filesystem::path StartStalledDownload() {
+        const std::string installer = InstallerBytes(256 * 1024);
+        test::HttpReply reply{200, installer};
+        reply.ending = test::ReplyEnding::kStall;
+        reply.sendOnly = installer.size() / 2;
+        server_.Serve("/quarn/setup.exe", reply);
+        const auto target = folder_ / "setup.exe";
+        dialogs_.saveChoices.push_back(target.wstring());
+        form7_->Button1Click();
+        EXPECT_TRUE(HandleMessagesUntil([&] {
+            return server_.Holding() == 1 &&
+                   std::any_of(shown_.begin(), shown_.end(), [](const Shown& shown) {
+                       return shown.status == 4 || shown.status == 5;
+                   });
+        }));
+        return target;
+    }
+
     void TearDown() override {
         form7_.reset();
         form1_.reset();
@@ -309,22 +329,8 @@ TEST_F(UpdateWindow, ADownloadThatReceivesNothingEndsInError) {
 TEST_F(UpdateWindow, CloseAbortsAStalledDownload) {
     // A stall limit the test would not outlive: only "&Close" ends it.
     MakeUpdateWindow(std::chrono::hours(1));
-    const std::string installer = InstallerBytes(256 * 1024);
-    test::HttpReply reply{200, installer};
-    reply.ending = test::ReplyEnding::kStall;
-    reply.sendOnly = installer.size() / 2;
-    server_.Serve("/quarn/setup.exe", reply);
-    const auto target = folder_ / "setup.exe";
-    dialogs_.saveChoices.push_back(target.wstring());
     form7_->Show();
-    form7_->Button1Click();
-    // The first half has arrived, and the server says nothing more.
-    ASSERT_TRUE(HandleMessagesUntil([&] {
-        return server_.Holding() == 1 &&
-               std::any_of(shown_.begin(), shown_.end(), [](const Shown& shown) {
-                   return shown.status == 4 || shown.status == 5;
-               });
-    }));
+    const std::filesystem::path target = StartStalledDownload();
     EXPECT_TRUE(form7_->Downloading());
     EXPECT_TRUE(std::filesystem::exists(target));
 
@@ -344,15 +350,7 @@ TEST_F(UpdateWindow, CloseAbortsAStalledDownload) {
 
 TEST_F(UpdateWindow, AWindowThatGoesTakesItsPartOfTheFileAlong) {
     // The configurator ends during a download: nothing half written stays.
-    const std::string installer = InstallerBytes(256 * 1024);
-    test::HttpReply reply{200, installer};
-    reply.ending = test::ReplyEnding::kStall;
-    reply.sendOnly = installer.size() / 2;
-    server_.Serve("/quarn/setup.exe", reply);
-    const auto target = folder_ / "setup.exe";
-    dialogs_.saveChoices.push_back(target.wstring());
-    form7_->Button1Click();
-    ASSERT_TRUE(HandleMessagesUntil([&] { return server_.Holding() == 1; }));
+    const std::filesystem::path target = StartStalledDownload();
     form7_.reset();
     EXPECT_FALSE(std::filesystem::exists(target));
     server_.Release();
