@@ -27,6 +27,8 @@ class Application final : public Window {
     // Lets the windows handle their pending messages; a quit request is kept
     // for the message loop.
     void ProcessMessages();
+    // Whether the program is closing (a quit request has come).
+    bool QuitRequested() const { return quitRequested_; }
     // Runs until the main window is gone.
     int Run();
     // Forgets an ended main window's quit request, for a host that shows

@@ -373,15 +373,22 @@ void TForm1::CheckForUpdate() {
     if (ReadUpdateSetting(ini, L"CheckUpdateviaInternet", L"") != L"1") {
         return;
     }
-    if (!OffersUpdate(FetchRemoteRelease(ini), BuiltInReleaseW)) {
+    // The window goes on handling its messages while the server is asked.
+    const UpdateInformation information =
+        FetchUpdateInformation(ini, {options_.updateTimeLimit, [] {
+                                         Application& application = Application::Instance();
+                                         application.ProcessMessages();
+                                         return !application.QuitRequested();
+                                     }});
+    if (!OffersUpdate(information.release, BuiltInReleaseW)) {
         return;
     }
     if (dialogs_.AskYesNo(L"QUARN Update available, Install Update ?", L"UPDATE")) {
-        StartUpdateDownload();
+        StartUpdateDownload(information.installerSha256);
     }
 }
 
-void TForm1::StartUpdateDownload() {
+void TForm1::StartUpdateDownload(const std::optional<std::string>& installerSha256) {
     WriteRelease(L"");
     if (updateWindow_ == nullptr) {
         return;
@@ -389,6 +396,7 @@ void TForm1::StartUpdateDownload() {
     updateWindow_->Show();
     updateWindow_->SetLabel(L"please download and install ...");
     updateWindow_->SetGauge(0);
+    updateWindow_->SetInstallerSha256(installerSha256);
     updateWindow_->Button1Click();
 }
 

@@ -9,12 +9,14 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "catalogue_pass.h"
 #include "color_button.h"
 #include "form_dialogs.h"
 #include "locked_account_sid.h"
+#include "updates_win32.h"
 #include "window.h"
 
 namespace quarn {
@@ -28,6 +30,8 @@ class TForm1 final : public Window, private CatalogueWindow {
         std::chrono::milliseconds rowPause = kRowPause;
         // Shown after the caption, for builds that are not the product.
         std::wstring buildNote;
+        // How long the update check waits for the update-information file.
+        std::chrono::milliseconds updateTimeLimit = kUpdateTimeLimit;
     };
 
     // Creates the window (not yet shown) and its controls.
@@ -62,9 +66,11 @@ class TForm1 final : public Window, private CatalogueWindow {
     void About1Click();
     void Image1Click();
 
-    // The update check of the start-up sequence, and the download it offers.
+    // The update check of the start-up sequence, and the download it offers
+    // (checked against the installer's digest when the update-information
+    // file names one).
     void CheckForUpdate();
-    void StartUpdateDownload();
+    void StartUpdateDownload(const std::optional<std::string>& installerSha256);
     // The update window, created after this one.
     void SetUpdateWindow(class TForm7* window) { updateWindow_ = window; }
 

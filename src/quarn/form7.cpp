@@ -5,71 +5,164 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "application.h"
 #include "download_progress.h"
-#include "settings.h"
+#include "sha256.h"
 #include "win32_handle.h"
 
 namespace quarn {
 namespace {
 
 enum : int { kButton1Id = 300, kButton2Id = 301 };
+enum : UINT_PTR { kStallTimer = 1 };
+// Posted by the progress receiver once the binding has ended.
+constexpr UINT kDownloadEnded = WM_APP + 7;
 constexpr int kClientWidth = 340;
 constexpr int kClientHeight = 100;
 
-// The progress receiver of URLDownloadToFileW. The window owns it for the
-// one download, so it counts no references. Nothing deletes it through the
-// interfaces, whose destructors are not virtual.
+}  // namespace
+
+// The progress receiver of the download, which is an asynchronous binding of
+// the installer's address to a stream: the binding's notifications come
+// through the window thread's message loop, so the window stays responsive
+// whatever the server does, and "&Close" or the stall limit can abort it.
+// The receiver writes what arrives into the chosen file, digesting it on
+// the way. The binding holds it past the call that starts it, so it counts
+// references.
 //
-// It also hears how the download ended: the download function may report
-// success for a reply of "404 Not Found" (the error page is saved as the
-// installer) or for a file it could not write, so Button1Click looks at the
-// reply's status and the binding's end as well.
+// It also hears the HTTP reply (IHttpNegotiate): the binding reports success
+// for a reply of "404 Not Found", for none at all, and for a transfer cut
+// short, so the reply's status and announced length decide as well.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class cDownloadStatusCallback final : public IBindStatusCallback, public IHttpNegotiate {
   public:
-    explicit cDownloadStatusCallback(TForm7& form) : form_(form) {}
+    cDownloadStatusCallback(TForm7& form, std::wstring target, win32::unique_file file)
+        : form_(&form), target_(std::move(target)), file_(std::move(file)) {}
 
-    // The HTTP status of the reply; 0 when there was none.
-    DWORD HttpStatus() const { return httpStatus_; }
-    HRESULT StopResult() const { return stopResult_; }
+    // Starts the binding; its end is reported to the window in every case.
+    void Start(const std::wstring& url) {
+        win32::ComPtr<IMoniker> moniker;
+        win32::ComPtr<IBindCtx> context;
+        win32::ComPtr<IStream> stream;
+        HRESULT result = ::CreateURLMonikerEx(nullptr, url.c_str(), moniker.put(), URL_MK_UNIFORM);
+        if (SUCCEEDED(result)) {
+            result = ::CreateAsyncBindCtx(0, this, nullptr, context.put());
+        }
+        if (SUCCEEDED(result)) {
+            result = moniker->BindToStorage(context.get(), nullptr, IID_IStream, stream.put_void());
+        }
+        if (FAILED(result) && !stopped_) {
+            Stopped(result);
+        }
+    }
+
+    // Ends the binding (the end is reported as any other).
+    void Abort() {
+        aborted_ = true;
+        if (binding_) {
+            binding_->Abort();
+        }
+    }
+
+    // The window is going: nothing more is reported to it, the file is
+    // closed and what it holds deleted.
+    void Discard() {
+        form_ = nullptr;
+        Abort();
+        file_.reset();
+        ::DeleteFileW(target_.c_str());
+    }
+
+    bool HasStopped() const { return stopped_; }
+    const std::wstring& Target() const { return target_; }
+    // Once, after the binding has ended (the digest is spent then).
+    FinishedDownload Finished() {
+        FinishedDownload finished = finished_;
+        finished.transferred = SUCCEEDED(stopResult_) && !aborted_ && !writeFailed_;
+        finished.sha256 = digest_.FinishHex();
+        return finished;
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override {
         if (id == IID_IUnknown || id == IID_IBindStatusCallback) {
             *object = static_cast<IBindStatusCallback*>(this);
-            return S_OK;
-        }
-        if (id == IID_IHttpNegotiate) {
+        } else if (id == IID_IHttpNegotiate) {
             *object = static_cast<IHttpNegotiate*>(this);
-            return S_OK;
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
         }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
 
-    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
+        binding->AddRef();
+        binding_.reset(binding);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override {
+        *priority = THREAD_PRIORITY_NORMAL;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG maximum, ULONG status,
                                          LPCWSTR) override {
-        form_.OnProgress(status, progress, maximum);
-        Application::Instance().ProcessMessages();
+        if (form_ != nullptr) {
+            form_->OnDownloadActivity();
+            form_->OnProgress(status, progress, maximum);
+        }
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR) override {
-        stopResult_ = result;
+        Stopped(result);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override {
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* information) override {
+        // Asynchronous, pulled from a stream, never from or into the cache.
+        *flags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_GETNEWESTVERSION |
+                 BINDF_NOWRITECACHE | BINDF_PRAGMA_NO_CACHE;
+        const ULONG size = information->cbSize;
+        std::memset(information, 0, size);
+        information->cbSize = size;
+        information->dwBindVerb = BINDVERB_GET;
         return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*,
+                                              STGMEDIUM* medium) override {
+        if (medium == nullptr || medium->tymed != TYMED_ISTREAM || medium->pstm == nullptr) {
+            return S_OK;
+        }
+        if (form_ != nullptr) {
+            form_->OnDownloadActivity();
+        }
+        // Everything there is now: the next notification comes only then.
+        char chunk[16 * 1024];
+        for (;;) {
+            ULONG got = 0;
+            const HRESULT read = medium->pstm->Read(chunk, sizeof chunk, &got);
+            if (got > 0) {
+                Save({chunk, got});
+            }
+            if (read != S_OK || got == 0) {
+                return S_OK;
+            }
+        }
     }
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
@@ -78,9 +171,11 @@ class cDownloadStatusCallback final : public IBindStatusCallback, public IHttpNe
         *additionalHeaders = nullptr;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR, LPCWSTR,
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR,
                                          LPWSTR* additionalHeaders) override {
-        httpStatus_ = status;
+        finished_.httpStatus = status;
+        finished_.announcedLength =
+            headers != nullptr ? ContentLengthOf(headers) : std::optional<std::uint64_t>();
         if (additionalHeaders != nullptr) {
             *additionalHeaders = nullptr;
         }
@@ -88,11 +183,58 @@ class cDownloadStatusCallback final : public IBindStatusCallback, public IHttpNe
     }
 
   private:
-    TForm7& form_;
-    DWORD httpStatus_ = 0;
+    ~cDownloadStatusCallback() = default;
+
+    void Save(std::string_view bytes) {
+        if (!file_ || writeFailed_) {
+            return;
+        }
+        DWORD written = 0;
+        if (!::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                         nullptr) ||
+            written != bytes.size()) {
+            writeFailed_ = true;  // a full disk: what is saved is not the installer
+            Abort();
+            return;
+        }
+        digest_.Update(bytes);
+        finished_.savedLength += bytes.size();
+        finished_.head.append(bytes.substr(0, 2 - std::min<std::size_t>(finished_.head.size(), 2)));
+    }
+
+    void Stopped(HRESULT result) {
+        if (stopped_) {
+            return;
+        }
+        stopped_ = true;
+        stopResult_ = result;
+        // On the disk and closed now, so that the file can be started or
+        // deleted.
+        if (file_ && !::FlushFileBuffers(file_.get())) {
+            writeFailed_ = true;
+        }
+        file_.reset();
+        binding_.reset();
+        if (form_ != nullptr) {
+            ::PostMessageW(form_->Handle(), kDownloadEnded, 0, 0);
+        }
+    }
+
+    std::atomic<ULONG> references_{1};
+    TForm7* form_;
+    const std::wstring target_;
+    win32::unique_file file_;
+    win32::ComPtr<IBinding> binding_;
+    Sha256 digest_;
+    FinishedDownload finished_;
+    bool aborted_ = false;
+    bool writeFailed_ = false;
+    bool stopped_ = false;
     HRESULT stopResult_ = S_OK;
 };
 #pragma GCC diagnostic pop
+
+namespace {
 
 struct UrlCacheWalkTraits : win32::NullMeansEmpty<HANDLE> {
     static void Release(Type handle) { ::FindCloseUrlCache(handle); }
@@ -158,6 +300,12 @@ TForm7::TForm7(FormDialogs& dialogs, Options options)
     Button2 = MakeChild(Handle(), L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                         kButton2Id, 132, 68, 75, 25, font_);
     FormCreate();
+}
+
+TForm7::~TForm7() {
+    if (download_) {
+        download_->Discard();
+    }
 }
 
 void TForm7::FormCreate() {
@@ -253,7 +401,14 @@ void TForm7::PurgeUrlCache(const std::wstring& url) {
     }
 }
 
+void TForm7::SetInstallerSha256(std::optional<std::string> sha256) {
+    installerSha256_ = std::move(sha256);
+}
+
 void TForm7::Button1Click() {
+    if (download_) {
+        return;  // one download at a time
+    }
     const std::wstring url = options_.setupUrl ? options_.setupUrl() : std::wstring();
     PurgeUrlCache(url);
     const std::optional<std::wstring> file = dialogs_.ChooseSaveFile(SaveDialog1);
@@ -261,20 +416,31 @@ void TForm7::Button1Click() {
         SetLabel(L"Error");  // nothing chosen, nothing downloaded
         return;
     }
-    bool downloaded = false;
-    {
-        cDownloadStatusCallback progress(*this);
-        const HRESULT result =
-            ::URLDownloadToFileW(nullptr, url.c_str(), file->c_str(), 0, &progress);
-        const DWORD status = progress.HttpStatus();
-        const bool errorReply = status != 0 && (status < 200 || status > 299);
-        if (errorReply) {
-            ::DeleteFileW(file->c_str());  // the server's error page, not an installer
-        }
-        downloaded = result == S_OK && SUCCEEDED(progress.StopResult()) && !errorReply &&
-                     ::GetFileAttributesW(file->c_str()) != INVALID_FILE_ATTRIBUTES;
+    win32::unique_file target(::CreateFileW(file->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!target) {
+        SetLabel(L"Error");  // the file cannot be written
+        return;
     }
-    if (!downloaded) {
+    download_.reset(new cDownloadStatusCallback(*this, *file, std::move(target)));
+    OnDownloadActivity();  // a server that never answers counts as stalled too
+    download_->Start(url);
+}
+
+void TForm7::OnDownloadActivity() {
+    ::SetTimer(Handle(), kStallTimer, static_cast<UINT>(options_.stallLimit.count()), nullptr);
+}
+
+void TForm7::DownloadEnded() {
+    ::KillTimer(Handle(), kStallTimer);
+    win32::ComPtr<cDownloadStatusCallback> download = std::move(download_);
+    const FinishedDownload finished = download->Finished();
+    const std::wstring file = download->Target();
+    download.reset();
+    if (!IsCompleteInstaller(finished, installerSha256_)) {
+        // Part of an installer, an error page or nothing: never offered,
+        // never left to be started by hand.
+        ::DeleteFileW(file.c_str());
         SetLabel(L"Error");
         return;
     }
@@ -289,14 +455,38 @@ void TForm7::Button1Click() {
     const std::string net = "\"" + std::string(system, length) + "\\net.exe\" stop watch";
     ::WinExec(net.c_str(), SW_SHOWNORMAL);
     // Quoted: the chosen folder may hold blanks.
-    ExecuteCommandLine(L"\"" + *file + L"\"", SW_SHOWNORMAL, false);
+    ExecuteCommandLine(L"\"" + file + L"\"", SW_SHOWNORMAL, false);
     if (options_.endConfigurator) {
         options_.endConfigurator();
     }
 }
 
 void TForm7::Button2Click() {
+    if (download_) {
+        download_->Abort();  // its end shows "Error"
+    }
     ::ShowWindow(Handle(), SW_HIDE);
+}
+
+bool TForm7::OnTimer(UINT_PTR id) {
+    if (id != kStallTimer) {
+        return false;
+    }
+    ::KillTimer(Handle(), kStallTimer);
+    if (download_) {
+        download_->Abort();  // nothing arrived for the whole stall limit
+    }
+    return true;
+}
+
+std::optional<LRESULT> TForm7::OnOtherMessage(UINT message, WPARAM, LPARAM) {
+    if (message != kDownloadEnded) {
+        return std::nullopt;
+    }
+    if (download_ && download_->HasStopped()) {
+        DownloadEnded();
+    }
+    return 0;
 }
 
 bool TForm7::OnCommand(WORD id, WORD, HWND) {

@@ -7,13 +7,22 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "form_dialogs.h"
+#include "win32_com.h"
 #include "window.h"
 
 namespace quarn {
+
+// A download that receives nothing for this long is given up.
+inline constexpr std::chrono::seconds kDownloadStallLimit{30};
+
+class cDownloadStatusCallback;
 
 // Starts a command line with the given show state; with wait, returns the
 // program's exit code, otherwise 0; -1 when it could not be started.
@@ -30,18 +39,28 @@ class TForm7 final : public Window {
         std::function<void()> endConfigurator;
         // Each progress notification as shown (label, gauge); for watching.
         std::function<void(std::uint32_t status, const std::wstring& label, int gauge)> onProgress;
+        // How long a download may receive nothing before it ends in "Error".
+        std::chrono::milliseconds stallLimit = kDownloadStallLimit;
     };
 
     TForm7(FormDialogs& dialogs, Options options);
+    // A download still running is aborted, and its part of the file deleted.
+    ~TForm7() override;
 
     void FormCreate();
     void FormShow();
     // Shows the window without activating it, topmost.
     void Show();
-    // The download.
+    // The SHA-256 the next download must have (small hexadecimal digits);
+    // nothing: the update-information file named none.
+    void SetInstallerSha256(std::optional<std::string> sha256);
+    // The download: it starts here and goes on while the window's messages
+    // are handled; its end shows "Error" or asks whether to install.
     void Button1Click();
-    // Closes (hides) the window.
+    // Closes (hides) the window; a running download is aborted.
     void Button2Click();
+    // From the start of a download until its end has been handled.
+    bool Downloading() const { return static_cast<bool>(download_); }
     // Deletes the installer's entries from the URL cache.
     void PurgeUrlCache(const std::wstring& url);
 
@@ -58,12 +77,23 @@ class TForm7 final : public Window {
     FileDialogRequest SaveDialog1{L"setup.exe", L"exe", L"setup.exe", L"*.exe"};
 
   private:
+    friend class cDownloadStatusCallback;
+
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnClose() override;
+    bool OnTimer(UINT_PTR id) override;
     std::optional<LRESULT> OnControlColor(HDC dc, HWND control) override;
+    std::optional<LRESULT> OnOtherMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Something arrived: the stall limit counts afresh.
+    void OnDownloadActivity();
+    // The binding has ended: the file is checked and offered, or deleted.
+    void DownloadEnded();
 
     FormDialogs& dialogs_;
     Options options_;
+    std::optional<std::string> installerSha256_;
+    win32::ComPtr<cDownloadStatusCallback> download_;
     HFONT font_ = nullptr;
     HFONT boldFont_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "update_ini.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "file_io.h"
@@ -10,8 +11,10 @@
 namespace quarn {
 namespace {
 
-std::wstring_view Trim(std::wstring_view text) {
-    const auto blank = [](wchar_t c) { return c == L' ' || c == L'\t'; };
+// Without the blanks, tabs and carriage returns at either end.
+template <typename Char>
+std::basic_string_view<Char> Trim(std::basic_string_view<Char> text) {
+    const auto blank = [](Char c) { return c == Char(' ') || c == Char('\t') || c == Char('\r'); };
     while (!text.empty() && blank(text.front())) {
         text.remove_prefix(1);
     }
@@ -41,6 +44,16 @@ std::optional<std::wstring_view> KeyOf(std::wstring_view line) {
         return std::nullopt;
     }
     return Trim(line.substr(0, equals));
+}
+
+// The digest of a line that begins with "sha256" (in any letter case): the
+// value after "=", in small letters; empty when the line has no "=" there.
+std::string DigestOfLine(std::string_view line) {
+    std::string_view rest = Trim(line.substr(6));
+    if (rest.empty() || rest.front() != '=') {
+        return {};
+    }
+    return LowerAZ(Trim(rest.substr(1)));
 }
 
 }  // namespace
@@ -136,7 +149,7 @@ void IniDocument::Set(std::wstring_view section, std::wstring_view key, std::wst
                       entry);
         return;
     }
-    while (!lines_.empty() && Trim(lines_.back()).empty()) {
+    while (!lines_.empty() && Trim(std::wstring_view(lines_.back())).empty()) {
         lines_.pop_back();
     }
     if (!lines_.empty()) {
@@ -176,14 +189,33 @@ void WriteUpdateDefaults(const std::wstring& iniPath) {
     ReplaceFileContents(path, document.Serialize());
 }
 
-std::wstring ReleaseTextFromBody(std::string_view body) {
-    std::wstring release;
-    for (const char c : body) {
-        if ((c >= '0' && c <= '9') || c == '.') {
-            release.push_back(static_cast<wchar_t>(c));
+UpdateInformation ParseUpdateInformation(std::string_view body) {
+    UpdateInformation information;
+    while (!body.empty()) {
+        const std::size_t end = std::min(body.find('\n'), body.size());
+        const std::string_view line = body.substr(0, end);
+        body.remove_prefix(std::min(end + 1, body.size()));
+        const std::string_view trimmed = Trim(line);
+        if (EqualsIgnoringCaseAZ(trimmed.substr(0, 6), "sha256")) {
+            // None of its digits belong to the release.
+            std::string digest = DigestOfLine(trimmed);
+            if (information.installerSha256 && *information.installerSha256 != digest) {
+                digest.clear();
+            }
+            information.installerSha256 = std::move(digest);
+            continue;
+        }
+        for (const char c : line) {
+            if ((c >= '0' && c <= '9') || c == '.') {
+                information.release.push_back(static_cast<wchar_t>(c));
+            }
         }
     }
-    return release;
+    return information;
+}
+
+std::wstring ReleaseTextFromBody(std::string_view body) {
+    return ParseUpdateInformation(body).release;
 }
 
 bool OffersUpdate(std::wstring_view fetched, std::wstring_view builtIn) {

@@ -6,6 +6,7 @@
 // byte-order mark, CR LF); every other access goes through the platform's
 // profile functions.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,7 +50,21 @@ class IniDocument {
 // was. Raises Error when the file cannot be written.
 void WriteUpdateDefaults(const std::wstring& iniPath);
 
-// Keeps the digits and dots of the update-information file's body.
+// The update-information file: the latest release, and optionally, on a
+// line of its own, the installer's SHA-256 as "sha256=<64 hex digits>".
+struct UpdateInformation {
+    // The digits and dots of every line but the digest line.
+    std::wstring release;
+    // In small letters; nothing when the file names no digest. A damaged
+    // digest line (not 64 hex digits, or two lines that disagree) leaves a
+    // text that no download matches.
+    std::optional<std::string> installerSha256;
+
+    bool operator==(const UpdateInformation&) const = default;
+};
+UpdateInformation ParseUpdateInformation(std::string_view body);
+
+// The release of the update-information file's body (its digits and dots).
 std::wstring ReleaseTextFromBody(std::string_view body);
 
 // Whether the fetched release is greater than this one, as texts: code unit

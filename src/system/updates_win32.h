@@ -5,8 +5,11 @@
 // server.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
+
+#include "update_ini.h"
 
 namespace quarn {
 
@@ -21,14 +24,29 @@ std::wstring ReadUpdateSetting(const std::wstring& iniPath, const std::wstring& 
 void WriteUpdateSetting(const std::wstring& iniPath, const std::wstring& key,
                         const std::wstring& value);
 
-// One HTTP GET with a client of its own, without proxy or credentials. The
-// body of a 200 reply, at most 64 KiB; nothing on any failure, and nothing
-// once the whole request has taken longer than budget.
-std::optional<std::string> HttpGet(const std::wstring& url, std::chrono::seconds budget);
+// The update check's time limit: the whole exchange (name, connection,
+// request, reply) ends by then, however slowly the server sends.
+inline constexpr std::chrono::seconds kUpdateTimeLimit{15};
 
-// The release number in the update-information file that quarn.ini names
-// ("QUARNUpdateURL"): its digits and dots; empty on any failure, within
-// about 15 seconds.
+// How the caller waits for a reply. The service's tick simply blocks; the
+// configurator's window goes on handling its messages.
+struct HttpWait {
+    std::chrono::milliseconds limit = kUpdateTimeLimit;
+    // Handles the waiting thread's window messages whenever some arrive;
+    // false ends the wait (the program is closing). Without it the thread
+    // handles no messages meanwhile.
+    std::function<bool()> handleMessages;
+};
+
+// One HTTP GET with a client of its own, without proxy or credentials. The
+// body of a 2xx reply, at most 64 KiB; nothing on any failure, and nothing
+// once the limit has passed.
+std::optional<std::string> HttpGet(const std::wstring& url, const HttpWait& wait);
+
+// The update-information file that quarn.ini names ("QUARNUpdateURL"): its
+// release and the installer's digest; an empty release on any failure.
+UpdateInformation FetchUpdateInformation(const std::wstring& iniPath, const HttpWait& wait);
+// Its release alone, within kUpdateTimeLimit, for the service's tick.
 std::wstring FetchRemoteRelease(const std::wstring& iniPath);
 
 }  // namespace quarn

@@ -1,9 +1,10 @@
-// An update from end to end, under Wine: the update-information file and the
-// installer served on 127.0.0.1; the Wine test builds of quarn.exe and
-// watch.exe started as separate processes; the configurator driven from
-// outside through its question, the save dialog with its overwrite question
-// and the installation question; then the new release's hand-over, which
-// the service must record and follow with version.exe once.
+// An update from end to end, under Wine: the update-information file (with
+// the installer's digest) and the installer served on 127.0.0.1; the Wine
+// test builds of quarn.exe and watch.exe started as separate processes; the
+// configurator driven from outside through its question, the save dialog
+// with its overwrite question and the installation question; then the new
+// release's hand-over, which the service must record and follow with
+// version.exe once.
 
 #include <windows.h>
 // After windows.h, which they need.
@@ -20,6 +21,7 @@
 #include "registry_access.h"
 #include "registry_backends.h"
 #include "settings.h"
+#include "sha256.h"
 #include "temp_folder.h"
 #include "text_encoding.h"
 #include "update_ini.h"
@@ -110,10 +112,12 @@ TEST_F(UpdateEndToEnd, DownloadInstallAndTheNewReleasesHandOver) {
                                          L"CheckUpdateviaInternet=1", L"ActualRelease=2539162",
                                          std::wstring(L"QUARNUpdateURL=") + kDefaultUpdateUrl}));
 
-    // The maker's server, here on loopback: a greater release, and its
-    // installer (a test program that records how it was started).
+    // The maker's server, here on loopback: a greater release with its
+    // installer's digest, and the installer (a test program that records
+    // how it was started).
     const std::string installer = ReadWholeFile(std::filesystem::path(QUARN_TEST_APPLICATION_EXE));
-    server_.Serve("/quarn/release.txt", {200, "release 2539163\r\n"});
+    server_.Serve("/quarn/release.txt",
+                  {200, "release 2539163\r\nsha256=" + Sha256Hex(installer) + "\r\n"});
     server_.Serve("/quarn/setup.exe", {200, installer, true, 0ms, 64 * 1024, 20ms});
     WriteUpdateSetting(Ini(), L"QUARNUpdateURL", server_.Url("/quarn/release.txt"));
 

@@ -40,5 +40,31 @@ TEST(DownloadProgress, EachNotificationShowsItsLabelAndGauge) {
     }
 }
 
+TEST(DownloadProgress, TheAnnouncedLengthComesFromTheReplysHead) {
+    struct Row {
+        const char* name;
+        std::wstring headers;
+        std::optional<std::uint64_t> length;
+    };
+    const std::vector<Row> rows = {
+        {"among other lines",
+         L"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: "
+         L"100002\r\n\r\n",
+         100002},
+        {"any letter case, no blank", L"HTTP/1.1 200 OK\r\ncontent-LENGTH:7\r\n", 7},
+        {"beyond four gigabytes", L"Content-Length: 5000000000\r\n", 5000000000ull},
+        {"none announced", L"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", std::nullopt},
+        {"no head at all", L"\r\n", std::nullopt},
+        {"not a number", L"Content-Length: many\r\n", std::nullopt},
+        {"empty", L"Content-Length: \r\n", std::nullopt},
+        {"too great to count", L"Content-Length: 99999999999999999999999\r\n", std::nullopt},
+        {"a longer name", L"Content-Length-Extra: 5\r\n", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(ContentLengthOf(row.headers), row.length);
+    }
+}
+
 }  // namespace
 }  // namespace quarn

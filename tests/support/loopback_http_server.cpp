@@ -103,6 +103,8 @@ struct LoopbackHttpServer::State {
     bool stop = false;
     std::map<std::string, HttpReply> replies;
     std::vector<std::string> requests;
+    std::size_t holding = 0;
+    std::uint64_t releases = 0;  // how many times Release() was called
     std::vector<std::thread> connections;
     std::thread acceptor;
 
@@ -130,6 +132,39 @@ struct LoopbackHttpServer::State {
         }
     }
 
+    // Waits, unless the server ends meanwhile: true when it does.
+    bool Pause(std::chrono::milliseconds pause) {
+        std::unique_lock lock(mutex);
+        return stopping.wait_for(lock, pause, [this] { return stop; });
+    }
+
+    // Keeps the connection open, silent or sending a blank at every pause,
+    // until the server ends or the test releases the replies to requests
+    // that came before (generation). A client that has gone meanwhile
+    // changes nothing: the reply still counts as held.
+    void Hold(Socket& client, std::uint64_t generation, bool trickle,
+              std::chrono::milliseconds pause) {
+        std::unique_lock lock(mutex);
+        ++holding;
+        const auto over = [&] { return stop || releases != generation; };
+        bool clientThere = true;
+        while (!over()) {
+            if (!trickle) {
+                stopping.wait(lock, over);
+                break;
+            }
+            if (stopping.wait_for(lock, pause, over)) {
+                break;
+            }
+            if (clientThere) {
+                lock.unlock();
+                clientThere = ::send(client.get(), " ", 1, 0) == 1;
+                lock.lock();
+            }
+        }
+        --holding;
+    }
+
     void Answer(Socket& client) {
         // A client that connects and sends nothing must not keep the server.
         const DWORD patience = 10000;
@@ -147,10 +182,12 @@ struct LoopbackHttpServer::State {
         const std::string line = request.substr(0, request.find("\r\n"));
         const std::size_t pathStart = line.find(' ') + 1;
         const std::string path = line.substr(pathStart, line.find(' ', pathStart) - pathStart);
-        HttpReply reply{404, "not here", true, {}};
+        HttpReply reply{404, "not here"};
+        std::uint64_t generation = 0;  // a Release() from now on lets it go
         {
             std::unique_lock lock(mutex);
             requests.push_back(line);
+            generation = releases;
             if (const auto found = replies.find(path); found != replies.end()) {
                 reply = found->second;
             }
@@ -158,23 +195,38 @@ struct LoopbackHttpServer::State {
                 return;
             }
         }
+        if (reply.ending == ReplyEnding::kNoReply) {
+            return;
+        }
+        if (reply.ending == ReplyEnding::kSilent) {
+            Hold(client, generation, false, {});
+            return;
+        }
         std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + Reason(reply.status) +
                            "\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n";
         if (reply.contentLength) {
-            head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+            // A trickle announces a length it never reaches.
+            const std::size_t length =
+                reply.ending == ReplyEnding::kTrickle ? std::size_t{1} << 30 : reply.body.size();
+            head += "Content-Length: " + std::to_string(length) + "\r\n";
         }
+        const bool shortened =
+            reply.ending == ReplyEnding::kCut || reply.ending == ReplyEnding::kStall;
+        const std::string body =
+            shortened ? reply.body.substr(0, reply.sendOnly) : std::move(reply.body);
         if (reply.pieceSize == 0) {
-            SendAll(client.get(), head + "\r\n" + reply.body);
+            SendAll(client.get(), head + "\r\n" + body);
         } else {
             SendAll(client.get(), head + "\r\n");
-            for (std::size_t at = 0; at < reply.body.size(); at += reply.pieceSize) {
-                std::unique_lock lock(mutex);
-                if (stopping.wait_for(lock, reply.piecePause, [this] { return stop; })) {
+            for (std::size_t at = 0; at < body.size(); at += reply.pieceSize) {
+                if (Pause(reply.piecePause)) {
                     return;
                 }
-                lock.unlock();
-                SendAll(client.get(), reply.body.substr(at, reply.pieceSize));
+                SendAll(client.get(), body.substr(at, reply.pieceSize));
             }
+        }
+        if (reply.ending == ReplyEnding::kStall || reply.ending == ReplyEnding::kTrickle) {
+            Hold(client, generation, reply.ending == ReplyEnding::kTrickle, reply.piecePause);
         }
         ::shutdown(client.get(), SD_SEND);
     }
@@ -209,6 +261,19 @@ std::wstring LoopbackHttpServer::Url(const std::string& path) const {
 
 std::uint16_t LoopbackHttpServer::Port() const {
     return state_->port;
+}
+
+std::size_t LoopbackHttpServer::Holding() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->holding;
+}
+
+void LoopbackHttpServer::Release() {
+    {
+        const std::lock_guard lock(state_->mutex);
+        ++state_->releases;
+    }
+    state_->stopping.notify_all();
 }
 
 std::vector<std::string> LoopbackHttpServer::Requests() const {

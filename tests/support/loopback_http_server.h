@@ -1,8 +1,9 @@
 #pragma once
 
 // A small HTTP server on 127.0.0.1 for the update tests: it serves fixed
-// replies by path, can leave out Content-Length or hold a reply back, and
-// records every request it saw. It listens from construction until it goes.
+// replies by path, can leave out Content-Length, hold a reply back, cut it
+// short, stall or trickle, and records every request it saw. It listens from
+// construction until it goes.
 
 #include <chrono>
 #include <cstdint>
@@ -13,6 +14,18 @@
 
 namespace quarn::test {
 
+// How a reply ends.
+enum class ReplyEnding {
+    kComplete,  // the whole body, then the connection closes
+    kCut,       // the first sendOnly bytes of the body, then the connection closes
+    kStall,     // the first sendOnly bytes, then silence on an open connection until Release()
+    // The body, then one blank every piecePause without end, until Release();
+    // its Content-Length (if any) is one the trickle never reaches.
+    kTrickle,
+    kNoReply,  // no head at all: the request is read and the connection closed
+    kSilent,   // no head either, but the connection stays open until Release()
+};
+
 struct HttpReply {
     int status = 200;
     std::string body;
@@ -21,6 +34,8 @@ struct HttpReply {
     // The body in pieces of this many bytes, each after a pause (0: at once).
     std::size_t pieceSize = 0;
     std::chrono::milliseconds piecePause{0};
+    ReplyEnding ending = ReplyEnding::kComplete;
+    std::size_t sendOnly = 0;  // for kCut and kStall
 };
 
 class LoopbackHttpServer {
@@ -36,6 +51,16 @@ class LoopbackHttpServer {
     std::uint16_t Port() const;
     // The request lines ("GET /path HTTP/1.1") in the order they came.
     std::vector<std::string> Requests() const;
+
+    // Replies that stall, trickle or stay silent and have not been released:
+    // each counts from the moment it has sent what it sends before it holds
+    // (nothing, its head and part of the body, or the body before the
+    // trickle), until Release() or the server's end, whatever the client
+    // does meanwhile.
+    std::size_t Holding() const;
+    // Lets every reply to a request that has come so far end and close its
+    // connection, also one that has not yet reached its hold.
+    void Release();
 
     // A port on 127.0.0.1 that nothing listens on.
     static std::uint16_t DeadPort();

@@ -113,6 +113,43 @@ TEST(ReleaseText, KeepsDigitsAndDotsOfTheBody) {
     }
 }
 
+TEST(ReleaseText, TheInstallersDigestLineStaysOutOfTheRelease) {
+    const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::string capitals = digest;
+    for (char& c : capitals) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    struct Row {
+        const char* name;
+        std::string body;
+        UpdateInformation information;
+    };
+    const std::vector<Row> rows = {
+        {"no digest line: as before", "release 26\r\n", {L"26", std::nullopt}},
+        {"after the release", "2539163\r\nsha256=" + digest + "\r\n", {L"2539163", digest}},
+        {"first, in capitals, with blanks around the equals sign",
+         "  SHA256 = " + capitals + " \nrelease 2539163.1\n",
+         {L"2539163.1", digest}},
+        {"the same digest twice",
+         "sha256=" + digest + "\n2539163\nsha256=" + capitals,
+         {L"2539163", digest}},
+        // A damaged line keeps its digits out of the release as well, and no
+        // download matches what it leaves.
+        {"too short", "sha256=123abc\n2539163", {L"2539163", "123abc"}},
+        {"without an equals sign", "sha256: " + digest + "\n2539163", {L"2539163", ""}},
+        {"two digests that disagree",
+         "sha256=" + digest + "\n2539163\nsha256=" + std::string(64, '0'),
+         {L"2539163", ""}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const UpdateInformation information = ParseUpdateInformation(row.body);
+        EXPECT_EQ(Utf16ToUtf8(information.release), Utf16ToUtf8(row.information.release));
+        EXPECT_EQ(information.installerSha256, row.information.installerSha256);
+        EXPECT_EQ(ReleaseTextFromBody(row.body), row.information.release);
+    }
+}
+
 TEST(ReleaseText, GreaterOnlyAsText) {
     const std::vector<std::pair<std::wstring, bool>> rows = {
         {L"26", true}, {L"3", true},         {L"2539162", false},   {L"10", false},
