@@ -33,6 +33,7 @@ const ProgramCase kPrograms[] = {
     {QUARN_DUMMY_EXE, L"dummy", "asInvoker"},
     {QUARN_VERSION_EXE, L"version", "asInvoker"},
     {QUARN_QUARNCTL_EXE, L"quarnctl", "asInvoker"},
+    {QUARN_UNINSTALL_EXE, L"uninstall", "requireAdministrator"},
 };
 
 std::wstring Wide(const char* text) {
