@@ -94,6 +94,8 @@ LangString ServiceNotRepointed ${LANG_ENGLISH} "The service $\"watch$\" could no
 LangString ServiceNotRepointed ${LANG_GERMAN} "Der Dienst $\"watch$\" konnte nicht auf $INSTDIR\watch.exe umgestellt werden; er startet weiter watch.exe aus dem bisherigen Ordner. Behalten Sie diesen Ordner und starten Sie setup.exe erneut."
 LangString StillLockedDown ${LANG_ENGLISH} "The station is still locked down: the locked account's shell is watchdog.exe, which is about to be removed.$\r$\n$\r$\nChoose OK to set the account's shell back to explorer.exe and switch Lock Down off first (the account's policies stay), then remove ${PRODUCT}. Or cancel, unlock the account in the configurator, and uninstall then."
 LangString StillLockedDown ${LANG_GERMAN} "Die Station ist noch gesperrt: Die Shell des gesperrten Kontos ist watchdog.exe, das jetzt entfernt würde.$\r$\n$\r$\nWählen Sie OK, um zuerst die Shell des Kontos auf explorer.exe zurückzusetzen und Lock Down auszuschalten (die Richtlinien des Kontos bleiben), und danach ${PRODUCT} zu entfernen. Oder brechen Sie ab, entsperren Sie das Konto im Konfigurator und deinstallieren Sie danach."
+LangString ShellNotPointed ${LANG_ENGLISH} "The locked account's shell could not be pointed at $INSTDIR\watchdog.exe; it still names the earlier folder's watchdog.exe. Keep that folder, and uncheck and check $\"Lock Down$\" in the configurator:$\r$\n$\r$\n$1"
+LangString ShellNotPointed ${LANG_GERMAN} "Die Shell des gesperrten Kontos konnte nicht auf $INSTDIR\watchdog.exe umgestellt werden; sie nennt weiter watchdog.exe aus dem bisherigen Ordner. Behalten Sie diesen Ordner und schalten Sie $\"Lock Down$\" im Konfigurator aus und wieder ein:$\r$\n$\r$\n$1"
 LangString ShellNotReleased ${LANG_ENGLISH} "The locked account's shell could not be set back to explorer.exe, so ${PRODUCT} stays installed:$\r$\n$\r$\n$1"
 LangString ShellNotReleased ${LANG_GERMAN} "Die Shell des gesperrten Kontos konnte nicht auf explorer.exe zurückgesetzt werden; ${PRODUCT} bleibt installiert:$\r$\n$\r$\n$1"
 LangString RemoveConfiguration ${LANG_ENGLISH} "Also remove the station's configuration (quarn.xml, quarn.ini and the ${PRODUCT} settings in the registry)?$\r$\n$\r$\nChoose No to keep it for a later installation."
@@ -330,7 +332,20 @@ Section "QUARN" SectionMain
     ; in the 32-bit view).
     SetRegView 32
     WriteRegStr HKLM "${SETTINGS_KEY}" "QUARN-DIR" "$INSTDIR"
+    ReadRegStr $0 HKLM "${SETTINGS_KEY}" "CompleteLockDown"
     SetRegView 64
+    ; While Lock Down is on, the locked account's shell is the watchdog of
+    ; this folder, which an upgrade may have changed.
+    ${If} $Upgrade = 1
+    ${AndIf} $0 == "true"
+        nsExec::ExecToStack '"$INSTDIR\quarnctl.exe" point-shell'
+        Pop $0
+        Pop $1
+        DetailPrint "quarnctl point-shell: $1"
+        ${If} $0 != 0
+            MessageBox MB_ICONEXCLAMATION "$(ShellNotPointed)" /SD IDOK
+        ${EndIf}
+    ${EndIf}
 
     Call WatchServiceExists
     Pop $0

@@ -217,6 +217,7 @@ class Station : public ::testing::Test {
     void KeepTheApplicationRunning();
     void UpgradeIntoAnotherFolder();
     void LeaveTheFirstFolder();
+    void UpgradeWhileLockedDown();
     void RemoveWhileLockedDown();
     void ReinstallThenPurge();
 
@@ -456,11 +457,28 @@ void Station::LeaveTheFirstFolder() {
     EXPECT_TRUE(WaitUntil([] { return Running(L"watchdog.exe"); }, 30s));
 }
 
+void Station::UpgradeWhileLockedDown() {
+    // Lock Down on, and the account's shell still the first folder's
+    // watchdog, as an upgrade into another folder used to leave it: the next
+    // upgrade makes it the installed folder's.
+    WriteAccountShell(sid_, (folder_ / L"watchdog.exe").wstring());
+    WriteCompleteLockDown(true);
+    ASSERT_EQ(RunToEnd(upgrade_, L"/S", 180s), 0u);
+    EXPECT_EQ(ReadAccountShell(sid_), (second_ / L"watchdog.exe").wstring());
+    EXPECT_EQ(ReadCompleteLockDown(), L"true");
+    EXPECT_EQ(ReadInstallDir(), second_.wstring());
+    // The service's post-update run of the stand-in, which writes beside it.
+    const std::filesystem::path versionLog = second_ / L"version.exe.log";
+    ASSERT_TRUE(WaitUntil([&] { return ReadRelease() == BuiltInReleaseW; }, 60s));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(versionLog).size() == 1; }, 20s));
+    std::filesystem::remove(versionLog);
+}
+
 void Station::RemoveWhileLockedDown() {
     // The station as "Lock Down" leaves it: the watchdog is the account's shell.
     const std::wstring watchdog = (second_ / L"watchdog.exe").wstring();
-    WriteAccountShell(sid_, watchdog);
-    WriteCompleteLockDown(true);
+    ASSERT_EQ(ReadAccountShell(sid_), watchdog);
+    ASSERT_EQ(ReadCompleteLockDown(), L"true");
     const std::filesystem::path log = second_ / L"uninstall.log";
 
     // Silently, and without /FORCE, the removal is refused and says so.
@@ -482,7 +500,7 @@ void Station::RemoveWhileLockedDown() {
     EXPECT_FALSE(forced.workLeftRunning) << "the command returned while the removal went on";
     EXPECT_EQ(ReadAccountShell(sid_), L"explorer.exe");
     EXPECT_EQ(ReadCompleteLockDown(), L"false");
-    EXPECT_TRUE(LogHas(log, "has explorer.exe as its shell again")) << ReadWholeFile(log);
+    EXPECT_TRUE(LogHas(log, "now has explorer.exe as its shell")) << ReadWholeFile(log);
     for (const wchar_t* name : kPackageFiles) {
         EXPECT_FALSE(FileExists(second_ / name)) << std::filesystem::path(name).string();
     }
@@ -534,6 +552,7 @@ TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(KeepTheApplicationRunning());
     ASSERT_NO_FATAL_FAILURE(UpgradeIntoAnotherFolder());
     ASSERT_NO_FATAL_FAILURE(LeaveTheFirstFolder());
+    ASSERT_NO_FATAL_FAILURE(UpgradeWhileLockedDown());
     ASSERT_NO_FATAL_FAILURE(RemoveWhileLockedDown());
     ASSERT_NO_FATAL_FAILURE(ReinstallThenPurge());
     EndAll(L"watchdog.exe");  // first: it would start the application again

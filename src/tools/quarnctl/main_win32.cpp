@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "quarnctl.h"
-#include "release_shell_win32.h"
+#include "shell_commands_win32.h"
 #include "text_encoding.h"
 
 namespace {
@@ -48,7 +48,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::ostringstream out;
     std::ostringstream err;
-    const int status = quarn::RunQuarnctl(args, out, err, {quarn::ReleaseShellCommand()});
+    const int status = quarn::RunQuarnctl(args, out, err, quarn::ShellCommands());
     Write(STD_OUTPUT_HANDLE, out.str());
     Write(STD_ERROR_HANDLE, err.str());
     return status;
