@@ -1,7 +1,6 @@
 #include "logon_shell.h"
 
 #include "registry_access.h"
-#include "settings.h"
 
 namespace quarn {
 
@@ -26,30 +25,6 @@ bool ReadAutoLogonOn(RegistryBackend& registry) {
         return false;
     }
     return access.ReadString(L"AutoAdminLogon") == L"1";
-}
-
-void WriteAccountShell(const std::wstring& sid, const std::wstring& shell,
-                       RegistryBackend& registry) {
-    RegistryAccess access(kKeyAllAccess, registry);
-    access.SetRootKey(RegistryRoot::Users);
-    access.OpenKey(L"\\" + sid + kWinlogonKey, false);
-    access.WriteString(L"Shell", shell);
-}
-
-std::wstring ReadAccountShell(const std::wstring& sid, RegistryBackend& registry) {
-    RegistryAccess access(kKeyRead, registry);
-    access.SetRootKey(RegistryRoot::Users);
-    if (!access.OpenKey(L"\\" + sid + kWinlogonKey, false)) {
-        return {};
-    }
-    return access.ReadString(L"Shell");
-}
-
-void WriteCompleteLockDown(bool on, RegistryBackend& registry) {
-    RegistryAccess access(kKeyAllAccess | kSettingsView, registry);
-    access.SetRootKey(RegistryRoot::LocalMachine);
-    access.OpenKey(kSettingsKey, false);
-    access.WriteString(L"CompleteLockDown", on ? L"true" : L"false");
 }
 
 std::wstring ErrorReportText(const std::wstring& message) {

@@ -75,6 +75,13 @@ std::wstring ReadCompleteLockDown(RegistryBackend& registry) {
     return Read(L"CompleteLockDown", registry);
 }
 
+void WriteCompleteLockDown(bool on, RegistryBackend& registry) {
+    RegistryAccess access(kKeyAllAccess | kSettingsView, registry);
+    access.SetRootKey(RegistryRoot::LocalMachine);
+    access.OpenKey(kSettingsKey, false);
+    access.WriteString(L"CompleteLockDown", on ? L"true" : L"false");
+}
+
 std::wstring ReadRelease(RegistryBackend& registry) {
     return Read(L"QUARN-Release", registry);
 }

@@ -38,6 +38,9 @@ std::wstring ReadProgram(RegistryBackend& registry = DefaultRegistry());
 std::wstring ReadProgramParameter(RegistryBackend& registry = DefaultRegistry());
 // "CompleteLockDown"; passes on.
 std::wstring ReadCompleteLockDown(RegistryBackend& registry = DefaultRegistry());
+// "CompleteLockDown" = "true" or "false"; the key is opened without creating
+// it, so a missing key raises the write error.
+void WriteCompleteLockDown(bool on, RegistryBackend& registry = DefaultRegistry());
 // "QUARN-Release"; passes on.
 std::wstring ReadRelease(RegistryBackend& registry = DefaultRegistry());
 // Writes "QUARN-Release"; passes on.

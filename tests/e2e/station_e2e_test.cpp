@@ -1,8 +1,10 @@
 // A station's life, in a fresh Wine prefix, with the package an administrator
 // gets: setup.exe installed silently, the configurator's first start, the
 // Wine user's account locked and locked down, the watch service keeping the
-// station's application running, an upgrade over it, and the removal, which
-// keeps the station's configuration.
+// station's application running, an upgrade over it into another folder
+// (after which the first folder is deleted), the silent removal refused while
+// Lock Down is on and forced, which keeps the station's configuration, a
+// reinstallation that finds it, and the removal of everything.
 //
 // scripts/station-test makes the prefix and the packages and runs this
 // program. Wine aborts a process that sets an account password, so for the
@@ -16,7 +18,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "accounts.h"
@@ -49,11 +53,14 @@ using namespace test;
 
 constexpr wchar_t kPassword[] = L"station1";
 // What the package puts into the installation folder.
-constexpr const wchar_t* kPackageFiles[] = {L"quarn.exe", L"watch.exe",   L"watchdog.exe",
-                                            L"dummy.exe", L"version.exe", L"quarnctl.exe",
-                                            L"quarn.chm", L"README.txt",  L"uninstall.exe"};
+constexpr const wchar_t* kPackageFiles[] = {L"quarn.exe",     L"watch.exe",    L"watchdog.exe",
+                                            L"dummy.exe",     L"version.exe",  L"quarnctl.exe",
+                                            L"quarn.chm",     L"README.txt",   L"README-de.txt",
+                                            L"uninstall.exe", L"uninstall.dat"};
 constexpr wchar_t kUninstallKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUARN";
+constexpr wchar_t kEventSourceKey[] =
+    L"\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\watch.exe";
 
 std::filesystem::path FromEnvironment(const wchar_t* name) {
     wchar_t value[MAX_PATH] = {};
@@ -81,6 +88,81 @@ std::wstring UninstallEntry(const wchar_t* name) {
     RegistryAccess access(kKeyRead);
     access.SetRootKey(RegistryRoot::LocalMachine);
     return access.OpenKeyReadOnly(kUninstallKey) ? access.ReadString(name) : L"<no entry>";
+}
+
+// The programs list's silent removal, as a deployment tool runs it, with
+// options added after its /S.
+std::wstring QuietRemoval(const std::wstring& options = L"") {
+    std::wstring command = UninstallEntry(L"QuietUninstallString");
+    const std::size_t silent = command.find(L" /S");
+    if (!options.empty() && silent != std::wstring::npos) {
+        command.insert(silent + 3, L" " + options);
+    }
+    return command;
+}
+
+// The event source of the service's entries: its message file and types, or
+// nothing when it is not registered.
+std::optional<std::pair<std::wstring, std::uint32_t>> EventSource() {
+    const auto file = ValueAt(DefaultRegistry(), RegistryRoot::LocalMachine,
+                              std::wstring(kEventSourceKey).substr(1), L"EventMessageFile");
+    const auto types = ValueAt(DefaultRegistry(), RegistryRoot::LocalMachine,
+                               std::wstring(kEventSourceKey).substr(1), L"TypesSupported");
+    if (!file || !types || file->type != kRegExpandSz || types->data.size() != 4) {
+        return std::nullopt;
+    }
+    std::wstring text;
+    for (std::size_t i = 0; i + 1 < file->data.size(); i += 2) {
+        const auto unit = static_cast<wchar_t>(file->data[i] | (file->data[i + 1] << 8));
+        if (unit == 0) {
+            break;
+        }
+        text.push_back(unit);
+    }
+    std::uint32_t value = 0;
+    std::memcpy(&value, types->data.data(), 4);
+    return std::pair(text, value);
+}
+
+// The sections of a program file by name, each with its bytes in the file.
+std::map<std::string, std::string> SectionsOf(const std::filesystem::path& program) {
+    const std::string image = ReadWholeFile(program);
+    const auto at = [&](std::size_t offset, auto& into) {
+        if (offset + sizeof into <= image.size()) {
+            std::memcpy(&into, image.data() + offset, sizeof into);
+        }
+    };
+    IMAGE_DOS_HEADER dos{};
+    at(0, dos);
+    IMAGE_FILE_HEADER file{};
+    const std::size_t fileHeader = static_cast<std::size_t>(dos.e_lfanew) + 4;
+    at(fileHeader, file);
+    // Names longer than eight characters are "/" and an offset into the
+    // string table behind the symbols.
+    const std::size_t strings = file.PointerToSymbolTable + file.NumberOfSymbols * 18u;
+    std::map<std::string, std::string> sections;
+    for (std::size_t i = 0; i < file.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section{};
+        at(fileHeader + sizeof file + file.SizeOfOptionalHeader + i * sizeof section, section);
+        std::string name(reinterpret_cast<const char*>(section.Name),
+                         strnlen(reinterpret_cast<const char*>(section.Name), 8));
+        if (name.size() > 1 && name[0] == '/') {
+            const std::size_t offset = strings + std::stoul(name.substr(1));
+            name = offset < image.size() ? std::string(image.c_str() + offset) : "<unreadable>";
+        }
+        sections[name] = image.substr(std::min<std::size_t>(section.PointerToRawData, image.size()),
+                                      section.SizeOfRawData);
+    }
+    return sections;
+}
+
+bool LogHas(const std::filesystem::path& log, const std::string& text) {
+    for (const std::string& line : LogLines(log)) {
+        if (line.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The registered watch service, or none.
@@ -133,13 +215,17 @@ class Station : public ::testing::Test {
     void LockAndLockDown();
     void ExpectLockCatalogueInRegistry() const;
     void KeepTheApplicationRunning();
-    void Upgrade();
-    void Uninstall();
+    void UpgradeIntoAnotherFolder();
+    void LeaveTheFirstFolder();
+    void UpgradeWhileLockedDown();
+    void RemoveWhileLockedDown();
     void ReinstallThenPurge();
 
     const std::filesystem::path setup_ = FromEnvironment(L"QUARN_STATION_SETUP");
     const std::filesystem::path upgrade_ = FromEnvironment(L"QUARN_STATION_UPGRADE");
     const std::filesystem::path folder_ = ExpectedInstallFolder();
+    // Where the upgrade goes (/D= takes no quotes, whatever the blanks).
+    const std::filesystem::path second_ = L"C:\\Stations\\QUARN two";
     TempFolder work_;
     const std::filesystem::path application_ = work_ / L"station app" / L"kioskapp.exe";
     std::wstring sid_;
@@ -152,12 +238,29 @@ void Station::Install() {
     for (const wchar_t* name : kPackageFiles) {
         EXPECT_TRUE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
     }
+    // The programs come without their debug information, each naming the
+    // file beside the build that holds it.
+    for (const wchar_t* name : kPackageFiles) {
+        const std::filesystem::path program = folder_ / name;
+        if (program.extension() != L".exe") {
+            continue;
+        }
+        const auto sections = SectionsOf(program);
+        ASSERT_TRUE(sections.count(".text")) << program.string();
+        EXPECT_FALSE(sections.count(".debug_info")) << program.string();
+        const auto link = sections.find(".gnu_debuglink");
+        EXPECT_TRUE(link != sections.end() &&
+                    std::string(link->second.c_str()) == program.filename().string() + ".debug")
+            << program.string();
+    }
     EXPECT_EQ(ReadInstallDir(), folder_.wstring());
     EXPECT_EQ(ServiceImagePath(), L"\"" + (folder_ / L"watch.exe").wstring() + L"\"");
     EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
     EXPECT_EQ(UninstallEntry(L"DisplayVersion"), BuiltInReleaseW);
     EXPECT_EQ(UninstallEntry(L"UninstallString"),
               L"\"" + (folder_ / L"uninstall.exe").wstring() + L"\"");
+    EXPECT_EQ(QuietRemoval(), L"\"" + (folder_ / L"uninstall.exe").wstring() + L"\" /S");
+    EXPECT_EQ(EventSource(), std::pair((folder_ / L"watch.exe").wstring(), std::uint32_t{7}));
     // The service writes the update settings beside itself when it starts.
     EXPECT_TRUE(WaitUntil([&] { return FileExists(folder_ / L"quarn.ini"); }, 20s));
 }
@@ -297,14 +400,25 @@ void Station::KeepTheApplicationRunning() {
     EXPECT_TRUE(WaitUntil([] { return Running(L"kioskapp.exe"); }, 20s));
 }
 
-void Station::Upgrade() {
+void Station::UpgradeIntoAnotherFolder() {
     ASSERT_TRUE(FileExists(upgrade_)) << "QUARN_STATION_UPGRADE names no package";
-    ASSERT_EQ(RunToEnd(upgrade_, L"/S", 180s), 0u);
+    ASSERT_EQ(RunToEnd(upgrade_, L"/S /D=" + second_.wstring(), 180s), 0u);
     EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+    // Everything names the new folder, the service's image path too.
+    EXPECT_EQ(ReadInstallDir(), second_.wstring());
+    EXPECT_EQ(UninstallEntry(L"InstallLocation"), second_.wstring());
+    EXPECT_EQ(ServiceImagePath(), L"\"" + (second_ / L"watch.exe").wstring() + L"\"");
+    EXPECT_EQ(EventSource(), std::pair((second_ / L"watch.exe").wstring(), std::uint32_t{7}));
+    // The station's configuration came along.
+    EXPECT_TRUE(FileExists(second_ / L"quarn.ini"));
+    ASSERT_TRUE(FileExists(second_ / L"quarn.xml"));
+    PolicyTable carried;
+    carried.LoadFromFile(second_ / L"quarn.xml");
+    EXPECT_EQ(carried.RecordCount(), 371);
 
     // The new service records its release and runs version.exe once, in the
     // station user's session, with a blank command line.
-    const std::filesystem::path versionLog = folder_ / L"version.exe.log";
+    const std::filesystem::path versionLog = second_ / L"version.exe.log";
     ASSERT_TRUE(WaitUntil([&] { return ReadRelease() == BuiltInReleaseW; }, 60s));
     ASSERT_TRUE(WaitUntil([&] { return LogLines(versionLog).size() == 1; }, 20s));
     // Several more ticks, each seen as the watchdog started again.
@@ -319,46 +433,113 @@ void Station::Upgrade() {
     EXPECT_EQ(ReadRelease(), BuiltInReleaseW);
     std::filesystem::remove(versionLog);  // the stand-in's, not the station's
     // Without Lock Down the running watchdog was ended and replaced at once.
-    EXPECT_FALSE(FileExists(folder_ / L"watchdog.exe.new"));
+    EXPECT_FALSE(FileExists(second_ / L"watchdog.exe.new"));
 
     // The station goes on as before.
     EndAll(L"kioskapp.exe");
     EXPECT_TRUE(WaitUntil([] { return Running(L"kioskapp.exe"); }, 30s));
 }
 
-void Station::Uninstall() {
-    ASSERT_EQ(RunToEnd(folder_ / L"uninstall.exe", L"/S", 60s), 0u);
-    // The uninstaller carries on from a copy of itself in the temporary folder.
-    ASSERT_TRUE(WaitUntil(
-        [&] { return !FileExists(folder_ / L"uninstall.exe") && !ServiceRegistered(); }, 90s));
+void Station::LeaveTheFirstFolder() {
+    // Nothing of the station needs the first folder any more: with it gone,
+    // the service starts again and keeps the station's programs running.
+    const win32::unique_service service =
+        OpenWatchService(SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+    ASSERT_TRUE(service);
+    ASSERT_TRUE(StopService(service.get()));
+    EndAll(L"watchdog.exe");
+    std::error_code error;
+    std::filesystem::remove_all(folder_, error);
+    ASSERT_FALSE(error) << error.message();
+    ASSERT_TRUE(::StartServiceW(service.get(), 0, nullptr))
+        << "StartServiceW: " << ::GetLastError();
+    EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+    EXPECT_TRUE(WaitUntil([] { return Running(L"watchdog.exe"); }, 30s));
+}
+
+void Station::UpgradeWhileLockedDown() {
+    // Lock Down on, and the account's shell still the first folder's
+    // watchdog, as an upgrade into another folder used to leave it: the next
+    // upgrade makes it the installed folder's.
+    WriteAccountShell(sid_, (folder_ / L"watchdog.exe").wstring());
+    WriteCompleteLockDown(true);
+    ASSERT_EQ(RunToEnd(upgrade_, L"/S", 180s), 0u);
+    EXPECT_EQ(ReadAccountShell(sid_), (second_ / L"watchdog.exe").wstring());
+    EXPECT_EQ(ReadCompleteLockDown(), L"true");
+    EXPECT_EQ(ReadInstallDir(), second_.wstring());
+    // The service's post-update run of the stand-in, which writes beside it.
+    const std::filesystem::path versionLog = second_ / L"version.exe.log";
+    ASSERT_TRUE(WaitUntil([&] { return ReadRelease() == BuiltInReleaseW; }, 60s));
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(versionLog).size() == 1; }, 20s));
+    std::filesystem::remove(versionLog);
+}
+
+void Station::RemoveWhileLockedDown() {
+    // The station as "Lock Down" leaves it: the watchdog is the account's shell.
+    const std::wstring watchdog = (second_ / L"watchdog.exe").wstring();
+    ASSERT_EQ(ReadAccountShell(sid_), watchdog);
+    ASSERT_EQ(ReadCompleteLockDown(), L"true");
+    const std::filesystem::path log = second_ / L"uninstall.log";
+
+    // Silently, and without /FORCE, the removal is refused and says so.
+    const ScriptRun refused = RunAsScriptDoes(QuietRemoval(), 90s);
+    EXPECT_EQ(refused.exitCode, 2u);
+    EXPECT_FALSE(refused.workLeftRunning);
     for (const wchar_t* name : kPackageFiles) {
-        EXPECT_FALSE(FileExists(folder_ / name)) << std::filesystem::path(name).string();
+        EXPECT_TRUE(FileExists(second_ / name)) << std::filesystem::path(name).string();
     }
+    EXPECT_TRUE(ServiceRegistered());
+    EXPECT_TRUE(LogHas(log, "Silent removal refused: Lock Down is on"));
+    EXPECT_EQ(ReadAccountShell(sid_), watchdog);
+    EXPECT_EQ(ReadCompleteLockDown(), L"true");
+
+    // With /FORCE the account gets explorer.exe back first; the removal has
+    // ended when the command returns.
+    const ScriptRun forced = RunAsScriptDoes(QuietRemoval(L"/FORCE"), 90s);
+    EXPECT_EQ(forced.exitCode, 0u);
+    EXPECT_FALSE(forced.workLeftRunning) << "the command returned while the removal went on";
+    EXPECT_EQ(ReadAccountShell(sid_), L"explorer.exe");
+    EXPECT_EQ(ReadCompleteLockDown(), L"false");
+    EXPECT_TRUE(LogHas(log, "now has explorer.exe as its shell")) << ReadWholeFile(log);
+    for (const wchar_t* name : kPackageFiles) {
+        EXPECT_FALSE(FileExists(second_ / name)) << std::filesystem::path(name).string();
+    }
+    EXPECT_FALSE(ServiceRegistered());
     EXPECT_EQ(UninstallEntry(L"DisplayVersion"), L"<no entry>");
+    EXPECT_EQ(EventSource(), std::nullopt);
 
     // The station's configuration stays for a later installation.
-    EXPECT_TRUE(FileExists(folder_ / L"quarn.xml"));
-    EXPECT_TRUE(FileExists(folder_ / L"quarn.ini"));
+    EXPECT_TRUE(FileExists(second_ / L"quarn.xml"));
+    EXPECT_TRUE(FileExists(second_ / L"quarn.ini"));
     EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
     EXPECT_EQ(ReadAccountName(), LowerAZ(CurrentUserName()));
     EXPECT_EQ(ReadProgram(), application_.wstring());
-    EXPECT_EQ(ReadInstallDir(), folder_.wstring());
+    EXPECT_EQ(ReadInstallDir(), second_.wstring());
     PolicyTable saved;
-    saved.LoadFromFile(folder_ / L"quarn.xml");
+    saved.LoadFromFile(second_ / L"quarn.xml");
     EXPECT_EQ(saved.RecordCount(), 371);
 }
 
 void Station::ReinstallThenPurge() {
-    // A reinstallation finds the station as it was left.
+    // Without /D= a reinstallation goes where the kept configuration is, and
+    // finds the station as it was left.
     ASSERT_EQ(RunToEnd(setup_, L"/S", 180s), 0u);
     EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
+    EXPECT_EQ(ReadInstallDir(), second_.wstring());
+    EXPECT_TRUE(FileExists(second_ / L"quarn.exe"));
+    EXPECT_FALSE(std::filesystem::exists(folder_));
+    EXPECT_EQ(ServiceImagePath(), L"\"" + (second_ / L"watch.exe").wstring() + L"\"");
     EXPECT_EQ(ReadPasswordDigest(), PasswordDigest(kPassword));
     EXPECT_EQ(ReadProgram(), application_.wstring());
 
-    // Asked for, the removal takes the configuration too.
-    ASSERT_EQ(RunToEnd(folder_ / L"uninstall.exe", L"/S /PURGE", 60s), 0u);
-    ASSERT_TRUE(WaitUntil([&] { return !std::filesystem::exists(folder_); }, 90s));
+    // Asked for, the removal takes the configuration too, and it has ended
+    // when the command returns.
+    const ScriptRun purged = RunAsScriptDoes(QuietRemoval(L"/PURGE"), 90s);
+    EXPECT_EQ(purged.exitCode, 0u);
+    EXPECT_FALSE(purged.workLeftRunning) << "the command returned while the removal went on";
+    EXPECT_FALSE(std::filesystem::exists(second_));
     EXPECT_FALSE(ServiceRegistered());
+    EXPECT_EQ(EventSource(), std::nullopt);
     RegistryAccess settings(kKeyRead | kSettingsView);
     settings.SetRootKey(RegistryRoot::LocalMachine);
     EXPECT_FALSE(settings.OpenKeyReadOnly(kSettingsKey));
@@ -369,8 +550,10 @@ TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(FirstStart());
     ASSERT_NO_FATAL_FAILURE(LockAndLockDown());
     ASSERT_NO_FATAL_FAILURE(KeepTheApplicationRunning());
-    ASSERT_NO_FATAL_FAILURE(Upgrade());
-    ASSERT_NO_FATAL_FAILURE(Uninstall());
+    ASSERT_NO_FATAL_FAILURE(UpgradeIntoAnotherFolder());
+    ASSERT_NO_FATAL_FAILURE(LeaveTheFirstFolder());
+    ASSERT_NO_FATAL_FAILURE(UpgradeWhileLockedDown());
+    ASSERT_NO_FATAL_FAILURE(RemoveWhileLockedDown());
     ASSERT_NO_FATAL_FAILURE(ReinstallThenPurge());
     EndAll(L"watchdog.exe");  // first: it would start the application again
     EndAll(L"kioskapp.exe");

@@ -1,4 +1,5 @@
-// The registry side of the two switches, against each registry of the build.
+// The machine's automatic logon and the error report's text, against each
+// registry of the build.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,6 @@ class LogonShell : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         registry_ = test::MakeRegistry(GetParam());
-        sid_ = registry_->LoadedSid();
         Remember(L"AutoAdminLogon");
         Remember(L"DefaultUserName");
         Remember(L"DefaultPassword");
@@ -64,7 +64,6 @@ class LogonShell : public ::testing::TestWithParam<std::string> {
     RegistryBackend& Backend() { return registry_->Backend(); }
 
     std::unique_ptr<test::RegistryUnderTest> registry_;
-    std::wstring sid_;
     std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
 };
 
@@ -99,39 +98,6 @@ TEST_P(LogonShell, RefusedAutoLogonWritesAreSwallowed) {
     test::RefusingWrites refusing(Backend(), 0);
     EXPECT_NO_THROW(WriteAutoLogon(false, L"", L"", refusing));
     EXPECT_EQ(Winlogon(L"AutoAdminLogon"), L"1");
-}
-
-TEST_P(LogonShell, TheShellGoesIntoTheAccountsOwnWinlogonKey) {
-    RegistryAccess user(kKeyAllAccess, Backend());
-    user.SetRootKey(RegistryRoot::Users);
-    ASSERT_TRUE(user.OpenKey(L"\\" + sid_ + kWinlogonKey, true));
-    const std::wstring before = user.ReadString(L"Shell");
-    WriteAccountShell(sid_, L"C:\\QUARN\\\\watchdog.exe", Backend());
-    EXPECT_EQ(ReadAccountShell(sid_, Backend()), L"C:\\QUARN\\\\watchdog.exe");
-    WriteAccountShell(sid_, L"explorer.exe", Backend());
-    EXPECT_EQ(ReadAccountShell(sid_, Backend()), L"explorer.exe");
-    if (before.empty()) {
-        user.DeleteValue(L"Shell");
-    } else {
-        user.WriteString(L"Shell", before);
-    }
-}
-
-TEST_P(LogonShell, TheShellKeyIsNeverCreated) {
-    const std::wstring missing = L"S-1-5-21-404-404-404-1001";
-    EXPECT_THROW(WriteAccountShell(missing, L"explorer.exe", Backend()), RegistryError);
-    RegistryAccess users(kKeyRead, Backend());
-    users.SetRootKey(RegistryRoot::Users);
-    EXPECT_FALSE(users.OpenKey(L"\\" + missing, false));
-}
-
-TEST_P(LogonShell, CompleteLockDownNeedsTheSettingsKey) {
-    EXPECT_THROW(WriteCompleteLockDown(true, Backend()), RegistryError);
-    SetQuarnFlag(Backend());  // creates the key
-    WriteCompleteLockDown(true, Backend());
-    EXPECT_EQ(ReadCompleteLockDown(Backend()), L"true");
-    WriteCompleteLockDown(false, Backend());
-    EXPECT_EQ(ReadCompleteLockDown(Backend()), L"false");
 }
 
 INSTANTIATE_TEST_SUITE_P(Registries, LogonShell, ::testing::ValuesIn(test::RegistryNames()),

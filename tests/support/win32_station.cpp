@@ -77,6 +77,15 @@ class ProcessTree {
 
     // Waits until every member has ended, until the deadline; false when one
     // still ran then.
+    bool AnyRunning() const {
+        for (const auto& [id, member] : members_) {
+            if (::WaitForSingleObject(member.handle, 0) != WAIT_OBJECT_0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     bool AwaitMembers(ULONGLONG deadline) const {
         for (const auto& [id, member] : members_) {
             const ULONGLONG now = ::GetTickCount64();
@@ -170,6 +179,30 @@ DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& argumen
     DWORD code = 0;
     ::GetExitCodeProcess(child.get(), &code);
     return code;
+}
+
+ScriptRun RunAsScriptDoes(const std::wstring& commandLine, std::chrono::milliseconds within) {
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        return {0xFFFF, false};
+    }
+    const win32::unique_handle thread(process.hThread);
+    const win32::unique_handle child(process.hProcess);
+    if (::WaitForSingleObject(child.get(), static_cast<DWORD>(within.count())) != WAIT_OBJECT_0) {
+        EndProcessTree(child.get());
+        return {0xFFFE, false};
+    }
+    ScriptRun run;
+    ::GetExitCodeProcess(child.get(), &run.exitCode);
+    if (ProcessTree(child.get()).AnyRunning()) {
+        run.workLeftRunning = true;
+        EndProcessTree(child.get());
+    }
+    return run;
 }
 
 DWORD ServiceState(SC_HANDLE service) {

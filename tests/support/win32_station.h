@@ -34,6 +34,17 @@ void EndChildren(const wchar_t* name);
 DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& arguments,
                std::chrono::milliseconds within);
 
+// What a script that starts a command line and waits for it sees: the exit
+// code of the started process itself (0xFFFF when it could not start, 0xFFFE
+// when it did not end in time), and whether processes it started were still
+// running when it had ended, its work going on behind the script's back
+// (they are ended then, and waited for).
+struct ScriptRun {
+    DWORD exitCode = 0;
+    bool workLeftRunning = false;
+};
+ScriptRun RunAsScriptDoes(const std::wstring& commandLine, std::chrono::milliseconds within);
+
 DWORD ServiceState(SC_HANDLE service);
 // Stops the service and waits until it says so and its process has ended.
 bool StopService(SC_HANDLE service, std::chrono::milliseconds within = std::chrono::seconds(30));

@@ -151,6 +151,15 @@ TEST_P(Settings, TheFlagNeverFailsAndDigestWritesPassFailuresOn) {
     EXPECT_THROW(WritePasswordDigest(L"00", refusing), RegistryError);
 }
 
+TEST_P(Settings, CompleteLockDownNeedsTheSettingsKey) {
+    EXPECT_THROW(WriteCompleteLockDown(true, Backend()), RegistryError);
+    SetQuarnFlag(Backend());  // creates the key
+    WriteCompleteLockDown(true, Backend());
+    EXPECT_EQ(ReadCompleteLockDown(Backend()), L"true");
+    WriteCompleteLockDown(false, Backend());
+    EXPECT_EQ(ReadCompleteLockDown(Backend()), L"false");
+}
+
 TEST_P(Settings, TheKeyLiesInTheThirtyTwoBitView) {
     SetQuarnFlag(Backend());
     RegistryAccess plain(kKeyRead, Backend());

@@ -1,7 +1,8 @@
 // Every program a station gets carries the release in its version resource,
 // an icon, and a manifest with the rights it runs with: an administrator
 // looking at a file's properties, or Windows deciding whether to elevate,
-// sees what we meant.
+// sees what we meant. watch.exe also carries the message table that Event
+// Viewer renders the service's entries with.
 
 #include <windows.h>
 // After windows.h, which it needs.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "release.h"
+#include "watch_messages.h"
 #include "win32_handle.h"
 
 namespace quarn {
@@ -31,6 +33,7 @@ const ProgramCase kPrograms[] = {
     {QUARN_DUMMY_EXE, L"dummy", "asInvoker"},
     {QUARN_VERSION_EXE, L"version", "asInvoker"},
     {QUARN_QUARNCTL_EXE, L"quarnctl", "asInvoker"},
+    {QUARN_UNINSTALL_EXE, L"uninstall", "requireAdministrator"},
 };
 
 std::wstring Wide(const char* text) {
@@ -100,6 +103,29 @@ INSTANTIATE_TEST_SUITE_P(EveryProgram, ProgramResources, ::testing::ValuesIn(kPr
                              const std::wstring name = param.param.internalName;
                              return std::string(name.begin(), name.end());
                          });
+
+// What Event Viewer does with an entry of the source "watch.exe": the message
+// of the entry's ID in the message file, with the entry's string inserted.
+TEST(WatchMessages, TheEntrysTextIsItsWholeDescription) {
+    const win32::unique_hmodule module(
+        ::LoadLibraryExW(Wide(QUARN_WATCH_EXE).c_str(), nullptr,
+                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    ASSERT_TRUE(module);
+    EXPECT_NE(::FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MESSAGETABLE), nullptr);
+    for (const std::wstring text : {L"Fehler beim Holen der Daten f\u00FCr 'QUARN-Release'",
+                                    L"100% of 5 starts failed", L"line one\r\nline two"}) {
+        const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(text.c_str())};
+        wchar_t* rendered = nullptr;
+        const DWORD length = ::FormatMessageW(
+            FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                FORMAT_MESSAGE_ARGUMENT_ARRAY,
+            module.get(), QUARN_EVENT_TEXT, 0, reinterpret_cast<wchar_t*>(&rendered), 0,
+            reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(inserts)));
+        const win32::unique_hlocal owner(rendered);
+        ASSERT_GT(length, 0u) << "FormatMessageW: " << ::GetLastError();
+        EXPECT_EQ(std::wstring(rendered, length), text);
+    }
+}
 
 }  // namespace
 }  // namespace quarn

@@ -1,11 +1,13 @@
-// quarnctl on Windows: UTF-16 arguments, and output in the console's own way:
-// Unicode on a console window, the console's code page when redirected.
+// quarnctl on Windows: UTF-16 arguments, output in the console's own way
+// (Unicode on a console window, the console's code page when redirected), and
+// the Windows-only commands.
 
 #include <windows.h>
 
 #include <sstream>
 
 #include "quarnctl.h"
+#include "shell_commands_win32.h"
 #include "text_encoding.h"
 
 namespace {
@@ -46,7 +48,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::ostringstream out;
     std::ostringstream err;
-    const int status = quarn::RunQuarnctl(args, out, err);
+    const int status = quarn::RunQuarnctl(args, out, err, quarn::ShellCommands());
     Write(STD_OUTPUT_HANDLE, out.str());
     Write(STD_ERROR_HANDLE, err.str());
     return status;

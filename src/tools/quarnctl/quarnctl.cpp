@@ -44,7 +44,8 @@ constexpr char kUsage[] =
     "      findings, 2 when FILE cannot be read.\n"
     "  quarnctl diff A B\n"
     "      Lists the rows added, removed and changed from A to B, by INDEX.\n"
-    "      Exit status 0 when equal, 1 with differences, 2 on errors.\n"
+    "      Exit status 0 when equal, 1 with differences, 2 on errors.\n";
+constexpr char kUsageEnd[] =
     "  quarnctl --help | --version\n"
     "\n"
     "Input files are only read.\n";
@@ -52,11 +53,6 @@ constexpr char kUsage[] =
 std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
-
-class UsageError : public Error {
-  public:
-    using Error::Error;
-};
 
 // A catalogue file, read for one command. Raises Error with the load error's
 // text and the byte where reading stopped.
@@ -480,16 +476,22 @@ int Diff(const std::vector<std::string>& args, std::ostream& out) {
 
 }  // namespace
 
-int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const std::vector<PlatformCommand>& platformCommands) {
+    std::string usage = kUsage;
+    for (const PlatformCommand& platform : platformCommands) {
+        usage += platform.usage;
+    }
+    usage += kUsageEnd;
     if (args.empty()) {
-        err << kUsage;
+        err << usage;
         return kFailure;
     }
     const std::string& command = args.front();
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     try {
         if (command == "--help" || command == "-h" || command == "help") {
-            out << kUsage;
+            out << usage;
             return kClean;
         }
         if (command == "--version") {
@@ -508,9 +510,14 @@ int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::os
         if (command == "diff") {
             return Diff(rest, out);
         }
+        for (const PlatformCommand& platform : platformCommands) {
+            if (command == platform.name) {
+                return platform.run(rest, out);
+            }
+        }
         throw UsageError("unknown command " + command);
     } catch (const UsageError& error) {
-        err << "quarnctl: " << error.what() << "\n\n" << kUsage;
+        err << "quarnctl: " << error.what() << "\n\n" << usage;
     } catch (const std::exception& error) {
         err << "quarnctl: " << error.what() << "\n";
     }

@@ -7,16 +7,37 @@
 //   quarnctl check FILE [--all]                  rows that cannot be applied as meant
 //   quarnctl diff A B                            rows added, removed and changed
 //
-// Arguments and output are UTF-8; the platform's main converts them.
+// and the commands one platform adds (Windows: release-shell). Arguments and
+// output are UTF-8; the platform's main converts them.
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "error.h"
+
 namespace quarn {
 
+// A command's arguments that do not fit: reported with the usage text.
+class UsageError : public Error {
+  public:
+    using Error::Error;
+};
+
+// A command only one platform has. Its usage lines (each beginning with two
+// blanks) join the usage text; run gets the arguments after the command's
+// name and returns the exit status; it raises UsageError or another error,
+// which RunQuarnctl reports with exit status 2.
+struct PlatformCommand {
+    std::string name;
+    std::string usage;
+    std::function<int(const std::vector<std::string>& args, std::ostream& out)> run;
+};
+
 // Exit statuses: 0 done (clean, no differences), 1 findings or differences,
-// 2 a usage error or a file that cannot be read.
-int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// 2 a usage error, a file that cannot be read or a command that failed.
+int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const std::vector<PlatformCommand>& platformCommands = {});
 
 }  // namespace quarn

@@ -1,0 +1,24 @@
+#include "account_shell.h"
+
+#include "registry_access.h"
+
+namespace quarn {
+
+void WriteAccountShell(const std::wstring& hive, const std::wstring& shell,
+                       RegistryBackend& registry) {
+    RegistryAccess access(kKeyAllAccess, registry);
+    access.SetRootKey(RegistryRoot::Users);
+    access.OpenKey(L"\\" + hive + kWinlogonKey, false);
+    access.WriteString(L"Shell", shell);
+}
+
+std::wstring ReadAccountShell(const std::wstring& hive, RegistryBackend& registry) {
+    RegistryAccess access(kKeyRead, registry);
+    access.SetRootKey(RegistryRoot::Users);
+    if (!access.OpenKey(L"\\" + hive + kWinlogonKey, false)) {
+        return {};
+    }
+    return access.ReadString(L"Shell");
+}
+
+}  // namespace quarn
