@@ -62,6 +62,9 @@ class UpdateEndToEnd : public ::testing::Test {
         // Somebody else at the station: the service's watchdog stays off.
         SetLastLogonUser(L"STATION\\visitor");
 
+        for (const wchar_t* name : kWatchServiceNames) {  // one an earlier run may have left
+            ASSERT_TRUE(RemoveService(name));
+        }
         manager_.reset(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
         const std::wstring image = L"\"" + (station_ / L"watch.exe").wstring() + L"\"";
         service_.reset(::CreateServiceW(manager_.get(), kServiceName, L"watch", SERVICE_ALL_ACCESS,
@@ -71,10 +74,8 @@ class UpdateEndToEnd : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (service_) {
-            StopService(service_.get());
-            ::DeleteService(service_.get());
-        }
+        service_.reset();
+        EXPECT_TRUE(RemoveService(kServiceName));
         EndAll(L"version.exe");  // the service started it
         ClearLastLogonUser();
     }

@@ -34,14 +34,12 @@ win32::unique_service OpenWatch(DWORD access) {
     return win32::unique_service(::OpenServiceW(manager.get(), L"Service_watch", access));
 }
 
-// Stops and removes the service, and waits until it has gone.
+// Stops and removes the service, and one of the update test's, and waits
+// until they have gone.
 void RemoveWatchService() {
-    if (const win32::unique_service service =
-            OpenWatch(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE)) {
-        StopService(service.get());
-        ::DeleteService(service.get());
+    for (const wchar_t* name : kWatchServiceNames) {
+        EXPECT_TRUE(RemoveService(name)) << "the service " << Utf16ToUtf8(name) << " stays";
     }
-    WaitUntil([] { return !OpenWatch(SERVICE_QUERY_STATUS); }, 20s);
 }
 
 class WatchService : public ::testing::Test {

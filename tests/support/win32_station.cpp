@@ -1,11 +1,13 @@
 #include "win32_station.h"
 
+#include <cstdio>
 #include <map>
 #include <utility>
 
 #include "process_list.h"
 #include "registry_access.h"
 #include "text_case.h"
+#include "text_encoding.h"
 #include "win32_driver.h"
 #include "win32_handle.h"
 
@@ -106,6 +108,8 @@ class ProcessTree {
         }
     }
 
+    bool Holds(DWORD processId) const { return members_.count(processId) != 0; }
+
   private:
     struct Member {
         HANDLE handle;
@@ -113,6 +117,42 @@ class ProcessTree {
     };
     std::map<DWORD, Member> members_;
 };
+
+// The texts of the windows the tree's processes show (a caption, then the
+// texts of its controls), for a report of why a program did not end.
+std::wstring ShownWindows(const ProcessTree& tree) {
+    struct Search {
+        const ProcessTree& tree;
+        std::wstring texts;
+    } search{tree, {}};
+    static constexpr auto appendText = [](HWND window, std::wstring& texts) {
+        wchar_t text[512] = {};
+        ::GetWindowTextW(window, text, static_cast<int>(std::size(text)));
+        texts += text;
+    };
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& found = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (::IsWindowVisible(window) && found.tree.Holds(owner)) {
+                found.texts += found.texts.empty() ? L"[" : L"; [";
+                appendText(window, found.texts);
+                ::EnumChildWindows(
+                    window,
+                    [](HWND child, LPARAM texts) -> BOOL {
+                        *reinterpret_cast<std::wstring*>(texts) += L" | ";
+                        appendText(child, *reinterpret_cast<std::wstring*>(texts));
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&found.texts));
+                found.texts += L"]";
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.texts;
+}
 
 }  // namespace
 
@@ -172,6 +212,11 @@ DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& argumen
     ProcessTree tree(child.get());
     do {
         if (!tree.AwaitMembers(deadline)) {
+            // A box that nobody answers is the usual reason: say what it says.
+            const std::wstring shown = ShownWindows(tree);
+            std::fprintf(stderr, "RunToEnd: %s %s did not end in time; its windows: %s\n",
+                         Utf16ToUtf8(program.wstring()).c_str(), Utf16ToUtf8(arguments).c_str(),
+                         shown.empty() ? "none" : Utf16ToUtf8(shown).c_str());
             EndProcessTree(child.get());
             return 0xFFFE;
         }
@@ -227,6 +272,18 @@ bool StopService(SC_HANDLE service, std::chrono::milliseconds within) {
     }
     return !process || ::WaitForSingleObject(process.get(), static_cast<DWORD>(within.count())) ==
                            WAIT_OBJECT_0;
+}
+
+bool RemoveService(const wchar_t* name) {
+    const win32::unique_service manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const auto open = [&](DWORD access) {
+        return win32::unique_service(::OpenServiceW(manager.get(), name, access));
+    };
+    if (const win32::unique_service service = open(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE)) {
+        StopService(service.get());
+        ::DeleteService(service.get());
+    }
+    return WaitUntil([&] { return !open(SERVICE_QUERY_STATUS); }, std::chrono::seconds(30));
 }
 
 std::size_t ServiceTicks(const std::filesystem::path& folder, const std::string& timer) {

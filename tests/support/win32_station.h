@@ -46,6 +46,15 @@ struct ScriptRun {
 ScriptRun RunAsScriptDoes(const std::wstring& commandLine, std::chrono::milliseconds within);
 
 DWORD ServiceState(SC_HANDLE service);
+// The names the tests register the watch service under: its own, and the
+// update test's (under which Wine's net.exe finds it). Both show as "watch",
+// so one that an earlier, interrupted run left makes the next registration
+// fail with a duplicate display name.
+inline constexpr const wchar_t* kWatchServiceNames[] = {L"Service_watch", L"watch"};
+// Stops and removes the service of this name, if there is one, and waits
+// until it has gone, not merely been marked for deletion; false when it had
+// not gone in time.
+bool RemoveService(const wchar_t* name);
 // Stops the service and waits until it says so and its process has ended.
 bool StopService(SC_HANDLE service, std::chrono::milliseconds within = std::chrono::seconds(30));
 
