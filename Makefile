@@ -26,7 +26,9 @@ fuzz-build: setup
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 
+# Before the tests, every header is compiled on its own.
 test-native: native
+	@cmake --build --preset native --target header_check
 	@cd build/native && $(CTEST)
 
 test-sanitize: sanitize
@@ -35,6 +37,7 @@ test-sanitize: sanitize
 # All Wine programs of a test run share one virtual display (and so one
 # desktop); tests that show windows take turns.
 test-windows: windows
+	@cmake --build --preset windows --target header_check
 	@cd build/windows && ../../scripts/wine-session --prefix wineprefix $(CTEST)
 
 # The Windows stage three times over, two tests at a time, with both

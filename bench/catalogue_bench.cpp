@@ -7,9 +7,9 @@
 
 #include <map>
 
-#include "memory_registry.h"
-#include "policy_row_applier.h"
-#include "policy_table.h"
+#include "catalogue/policy_row_applier.h"
+#include "catalogue/policy_table.h"
+#include "system/memory_registry.h"
 
 namespace quarn {
 namespace {

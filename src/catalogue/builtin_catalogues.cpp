@@ -1,4 +1,4 @@
-#include "builtin_catalogues.h"
+#include "catalogue/builtin_catalogues.h"
 
 #include <algorithm>
 #include <vector>

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "policy_table.h"
+#include "catalogue/policy_table.h"
 
 namespace quarn {
 

@@ -1,9 +1,9 @@
-#include "catalogue_pass.h"
+#include "catalogue/catalogue_pass.h"
 
-#include "builtin_catalogues.h"
-#include "datapacket.h"
-#include "file_io.h"
-#include "text_case.h"
+#include "catalogue/builtin_catalogues.h"
+#include "catalogue/datapacket.h"
+#include "system/file_io.h"
+#include "system/text_case.h"
 
 namespace quarn {
 namespace {

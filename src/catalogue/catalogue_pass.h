@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "policy_row_applier.h"
-#include "policy_table.h"
-#include "registry_backend.h"
+#include "catalogue/policy_row_applier.h"
+#include "catalogue/policy_table.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

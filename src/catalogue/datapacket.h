@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "error.h"
-#include "policy_record.h"
+#include "catalogue/policy_record.h"
+#include "system/error.h"
 
 namespace quarn {
 

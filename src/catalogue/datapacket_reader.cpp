@@ -10,9 +10,9 @@
 #include <optional>
 #include <unordered_map>
 
-#include "datapacket.h"
-#include "text_case.h"
-#include "text_encoding.h"
+#include "catalogue/datapacket.h"
+#include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

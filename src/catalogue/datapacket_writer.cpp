@@ -4,7 +4,7 @@
 #include <array>
 #include <charconv>
 
-#include "datapacket.h"
+#include "catalogue/datapacket.h"
 
 namespace quarn {
 namespace {

@@ -1,10 +1,10 @@
-#include "policy_row_applier.h"
+#include "catalogue/policy_row_applier.h"
 
 #include <thread>
 
-#include "registry_access.h"
-#include "text_encoding.h"
-#include "value_conversion.h"
+#include "catalogue/value_conversion.h"
+#include "system/registry_access.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "policy_table.h"
-#include "registry_backend.h"
+#include "catalogue/policy_table.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

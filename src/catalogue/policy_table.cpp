@@ -1,6 +1,6 @@
-#include "policy_table.h"
+#include "catalogue/policy_table.h"
 
-#include "file_io.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "datapacket.h"
-#include "policy_record.h"
+#include "catalogue/datapacket.h"
+#include "catalogue/policy_record.h"
 
 namespace quarn {
 

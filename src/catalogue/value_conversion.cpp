@@ -1,4 +1,4 @@
-#include "value_conversion.h"
+#include "catalogue/value_conversion.h"
 
 #include <limits>
 

@@ -1,9 +1,9 @@
-#include "download_progress.h"
+#include "quarn/download_progress.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "text_case.h"
+#include "system/text_case.h"
 
 namespace quarn {
 

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "application.h"
-#include "form_dialogs.h"
-#include "win32_prompts.h"
+#include "quarn/application_win32.h"
+#include "quarn/form_dialogs_win32.h"
+#include "quarn/prompts_win32.h"
 
 namespace quarn {
 

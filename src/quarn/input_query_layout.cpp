@@ -1,4 +1,4 @@
-#include "input_query_layout.h"
+#include "quarn/input_query_layout.h"
 
 #include <cstdint>
 

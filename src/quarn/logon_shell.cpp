@@ -1,6 +1,6 @@
-#include "logon_shell.h"
+#include "quarn/logon_shell.h"
 
-#include "registry_access.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "account_shell.h"
-#include "registry_backend.h"
-#include "settings.h"
+#include "system/account_shell.h"
+#include "system/registry_backend.h"
+#include "system/settings.h"
 
 namespace quarn {
 

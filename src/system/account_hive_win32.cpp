@@ -1,9 +1,9 @@
-#include "account_hive_win32.h"
+#include "system/account_hive_win32.h"
 
-#include "account_sid.h"
-#include "registry_access.h"
-#include "text_encoding.h"
-#include "win32_error.h"
+#include "system/account_sid_win32.h"
+#include "system/error_win32.h"
+#include "system/registry_access.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

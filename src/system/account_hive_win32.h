@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 
-#include "error.h"
-#include "privileges_win32.h"
+#include "system/error.h"
+#include "system/privileges_win32.h"
 
 namespace quarn {
 

@@ -1,6 +1,6 @@
-#include "account_shell.h"
+#include "system/account_shell.h"
 
-#include "registry_access.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "registry_backend.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

@@ -1,9 +1,9 @@
-#include "account_sid.h"
+#include "system/account_sid_win32.h"
 
 // After windows.h, which it needs.
 #include <sddl.h>
 
-#include "win32_handle.h"
+#include "system/handle_win32.h"
 
 namespace quarn {
 

@@ -4,8 +4,8 @@
 // After windows.h, which it needs.
 #include <lm.h>
 
-#include "accounts_platform.h"
-#include "win32_handle.h"
+#include "system/accounts_platform_win32.h"
+#include "system/handle_win32.h"
 
 namespace quarn {
 

@@ -1,14 +1,14 @@
-#include "accounts.h"
+#include "system/accounts_win32.h"
 
 // After windows.h, which it needs.
 #include <lm.h>
 
-#include "accounts_platform.h"
-#include "error.h"
-#include "settings.h"
-#include "text_encoding.h"
-#include "win32_error.h"
-#include "win32_handle.h"
+#include "system/accounts_platform_win32.h"
+#include "system/error.h"
+#include "system/error_win32.h"
+#include "system/handle_win32.h"
+#include "system/settings.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -1,10 +1,10 @@
-#include "admin_password.h"
+#include "system/admin_password.h"
 
 #include <vector>
 
-#include "md5.h"
-#include "registry_access.h"
-#include "settings.h"
+#include "system/md5.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
 
 namespace quarn {
 namespace {

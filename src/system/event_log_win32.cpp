@@ -1,6 +1,6 @@
 // The product's event log: the entry, and no journal.
 
-#include "event_log.h"
+#include "system/event_log_win32.h"
 
 namespace quarn {
 

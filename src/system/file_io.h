@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace quarn {
 

@@ -1,4 +1,4 @@
-#include "file_io.h"
+#include "system/file_io.h"
 
 #include <system_error>
 

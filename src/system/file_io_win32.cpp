@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "file_io.h"
-#include "win32_error.h"
-#include "win32_handle.h"
+#include "system/error_win32.h"
+#include "system/file_io.h"
+#include "system/handle_win32.h"
 
 namespace quarn {
 namespace {

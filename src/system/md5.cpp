@@ -1,4 +1,4 @@
-#include "md5.h"
+#include "system/md5.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "memory_registry.h"
+#include "system/memory_registry.h"
 
 #include <algorithm>
 

@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "registry_backend.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

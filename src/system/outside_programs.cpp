@@ -1,4 +1,4 @@
-#include "outside_programs.h"
+#include "system/outside_programs.h"
 
 namespace quarn {
 

@@ -1,10 +1,10 @@
-#include "privileges_win32.h"
+#include "system/privileges_win32.h"
 
 #include <string>
 
-#include "error.h"
-#include "text_encoding.h"
-#include "win32_error.h"
+#include "system/error.h"
+#include "system/error_win32.h"
+#include "system/text_encoding.h"
 
 namespace quarn::win32 {
 namespace {

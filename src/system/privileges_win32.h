@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "win32_handle.h"
+#include "system/handle_win32.h"
 
 namespace quarn::win32 {
 

@@ -2,8 +2,8 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
-#include "process_list.h"
-#include "win32_handle.h"
+#include "system/handle_win32.h"
+#include "system/process_list_win32.h"
 
 namespace quarn {
 

@@ -1,10 +1,10 @@
-#include "registry_access.h"
+#include "system/registry_access.h"
 
 #include <array>
 #include <utility>
 #include <vector>
 
-#include "text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

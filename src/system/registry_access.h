@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "error.h"
-#include "registry_backend.h"
+#include "system/error.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "release_number.h"
+#include "system/release_number.h"
 
 namespace quarn {
 

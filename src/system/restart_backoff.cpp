@@ -1,4 +1,4 @@
-#include "restart_backoff.h"
+#include "system/restart_backoff.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
-#include "settings.h"
+#include "system/settings.h"
 
-#include "registry_access.h"
-#include "release.h"
-#include "text_case.h"
+#include "system/registry_access.h"
+#include "system/release.h"
+#include "system/text_case.h"
 
 namespace quarn {
 namespace {

@@ -1,8 +1,8 @@
-#include "system_queries.h"
+#include "system/system_queries.h"
 
-#include "registry_access.h"
-#include "settings.h"
-#include "text_case.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
+#include "system/text_case.h"
 
 namespace quarn {
 

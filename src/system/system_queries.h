@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry_backend.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "system_queries.h"
-#include "win32_com.h"
-#include "win32_handle.h"
+#include "system/com_win32.h"
+#include "system/handle_win32.h"
+#include "system/system_queries.h"
 
 namespace quarn {
 

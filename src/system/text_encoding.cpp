@@ -1,4 +1,4 @@
-#include "text_encoding.h"
+#include "system/text_encoding.h"
 
 #include <array>
 #include <cstdint>

@@ -1,12 +1,12 @@
-#include "update_ini.h"
+#include "system/update_ini.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "file_io.h"
-#include "release.h"
-#include "text_case.h"
-#include "text_encoding.h"
+#include "system/file_io.h"
+#include "system/release.h"
+#include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <atomic>
 
-#include "error.h"
-#include "release.h"
-#include "update_ini.h"
-#include "updates_win32.h"
-#include "win32_com.h"
-#include "win32_error.h"
-#include "win32_handle.h"
+#include "system/com_win32.h"
+#include "system/error.h"
+#include "system/error_win32.h"
+#include "system/handle_win32.h"
+#include "system/release.h"
+#include "system/update_ini.h"
+#include "system/updates_win32.h"
 
 namespace quarn {
 namespace {

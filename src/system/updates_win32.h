@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "update_ini.h"
+#include "system/update_ini.h"
 
 namespace quarn {
 

@@ -1,6 +1,6 @@
-#include "process_queries.h"
+#include "watch/process_queries.h"
 
-#include "registry_access.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 

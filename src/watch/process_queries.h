@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "process_list.h"
-#include "registry_backend.h"
+#include "system/process_list_win32.h"
+#include "system/registry_backend.h"
 
 namespace quarn {
 

@@ -1,7 +1,7 @@
 // Away from Windows the locale's case rules are those of the A to Z letters
 // and Latin-1, which is what the tests of the matching rules need.
 
-#include "process_queries.h"
+#include "watch/process_queries.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
-#include "process_queries_win32.h"
+#include "watch/process_queries_win32.h"
 
-#include "process_queries.h"
+#include "watch/process_queries.h"
 
 namespace quarn {
 

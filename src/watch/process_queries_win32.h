@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "win32_handle.h"
+#include "system/handle_win32.h"
 
 namespace quarn {
 

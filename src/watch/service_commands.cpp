@@ -1,6 +1,6 @@
-#include "service_commands.h"
+#include "watch/service_commands.h"
 
-#include "text_case.h"
+#include "system/text_case.h"
 
 namespace quarn {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "system_queries.h"
+#include "system/system_queries.h"
 
 namespace quarn {
 

@@ -1,12 +1,12 @@
-#include "service_watch_win32.h"
+#include "watch/service_watch_win32.h"
 
 #include <cstdint>
 
-#include "event_log.h"
-#include "service_commands.h"
-#include "text_encoding.h"
-#include "update_ini.h"
-#include "updates_win32.h"
+#include "system/event_log_win32.h"
+#include "system/text_encoding.h"
+#include "system/update_ini.h"
+#include "system/updates_win32.h"
+#include "watch/service_commands.h"
 
 namespace quarn {
 namespace {

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "station_platform_win32.h"
+#include "watch/station_platform_win32.h"
 
 namespace quarn {
 

@@ -1,11 +1,11 @@
 #include <windows.h>
 
-#include "outside_programs.h"
-#include "process_queries.h"
-#include "process_queries_win32.h"
-#include "session_launcher_win32.h"
-#include "win32_error.h"
-#include "win32_handle.h"
+#include "system/error_win32.h"
+#include "system/handle_win32.h"
+#include "system/outside_programs.h"
+#include "watch/process_queries.h"
+#include "watch/process_queries_win32.h"
+#include "watch/session_launcher_win32.h"
 
 namespace quarn {
 namespace {

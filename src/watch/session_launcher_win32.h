@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "watch_ticks.h"
+#include "watch/watch_ticks.h"
 
 namespace quarn {
 

@@ -1,9 +1,9 @@
-#include "station_platform_win32.h"
+#include "watch/station_platform_win32.h"
 
-#include "event_log.h"
-#include "process_queries_win32.h"
-#include "session_launcher_win32.h"
-#include "updates_win32.h"
+#include "system/event_log_win32.h"
+#include "system/updates_win32.h"
+#include "watch/process_queries_win32.h"
+#include "watch/session_launcher_win32.h"
 
 namespace quarn {
 

@@ -2,7 +2,7 @@
 
 // What the service's ticks ask of Windows, answered by Windows.
 
-#include "watch_ticks.h"
+#include "watch/watch_ticks.h"
 
 namespace quarn {
 

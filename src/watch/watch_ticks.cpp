@@ -1,9 +1,9 @@
-#include "watch_ticks.h"
+#include "watch/watch_ticks.h"
 
-#include "outside_programs.h"
-#include "process_queries.h"
-#include "release.h"
-#include "settings.h"
+#include "system/outside_programs.h"
+#include "system/release.h"
+#include "system/settings.h"
+#include "watch/process_queries.h"
 
 namespace quarn {
 namespace {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string>
 
-#include "event_log.h"
-#include "registry_backend.h"
-#include "restart_backoff.h"
-#include "system_queries.h"
+#include "system/event_log_win32.h"
+#include "system/registry_backend.h"
+#include "system/restart_backoff.h"
+#include "system/system_queries.h"
 
 namespace quarn {
 

@@ -7,9 +7,9 @@
 #include <map>
 #include <set>
 
-#include "builtin_catalogues.h"
-#include "datapacket.h"
-#include "value_conversion.h"
+#include "catalogue/builtin_catalogues.h"
+#include "catalogue/datapacket.h"
+#include "catalogue/value_conversion.h"
 
 namespace quarn {
 namespace {

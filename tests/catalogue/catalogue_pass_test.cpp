@@ -5,15 +5,15 @@
 
 #include <functional>
 
-#include "builtin_catalogues.h"
-#include "catalogue_pass.h"
-#include "file_io.h"
-#include "memory_registry.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "temp_folder.h"
-#include "text_encoding.h"
-#include "value_conversion.h"
+#include "catalogue/builtin_catalogues.h"
+#include "catalogue/catalogue_pass.h"
+#include "catalogue/value_conversion.h"
+#include "support/registry_backends.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
+#include "system/memory_registry.h"
+#include "system/registry_access.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

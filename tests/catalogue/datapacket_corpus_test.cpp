@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "datapacket.h"
-#include "file_io.h"
+#include "catalogue/datapacket.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <map>
 
-#include "datapacket.h"
-#include "file_io.h"
+#include "catalogue/datapacket.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

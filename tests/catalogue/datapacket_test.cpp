@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "datapacket.h"
-#include "policy_table.h"
+#include "catalogue/datapacket.h"
+#include "catalogue/policy_table.h"
 
 namespace quarn {
 namespace {

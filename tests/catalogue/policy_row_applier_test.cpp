@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "policy_row_applier.h"
-#include "registry_access.h"
-#include "registry_backends.h"
+#include "catalogue/policy_row_applier.h"
+#include "support/registry_backends.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 namespace {

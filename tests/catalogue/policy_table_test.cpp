@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "file_io.h"
-#include "policy_table.h"
-#include "temp_folder.h"
+#include "catalogue/policy_table.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "value_conversion.h"
+#include "catalogue/value_conversion.h"
 
 namespace quarn {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "datapacket.h"
-#include "policy_table.h"
+#include "catalogue/datapacket.h"
+#include "catalogue/policy_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

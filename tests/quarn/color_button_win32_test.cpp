@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "color_button.h"
+#include "quarn/color_button_win32.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "download_progress.h"
+#include "quarn/download_progress.h"
 
 namespace quarn {
 namespace {

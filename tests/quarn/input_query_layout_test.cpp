@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "input_query_layout.h"
+#include "quarn/input_query_layout.h"
 
 namespace quarn {
 namespace {

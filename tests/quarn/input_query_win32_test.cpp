@@ -9,9 +9,9 @@
 #include <functional>
 #include <thread>
 
-#include "input_query_layout.h"
-#include "win32_prompts.h"
-#include "win32_screenshot.h"
+#include "quarn/input_query_layout.h"
+#include "quarn/prompts_win32.h"
+#include "support/screenshot_win32.h"
 
 namespace quarn {
 namespace {

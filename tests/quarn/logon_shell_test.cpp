@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "logon_shell.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "registry_faults.h"
-#include "settings.h"
+#include "quarn/logon_shell.h"
+#include "support/registry_backends.h"
+#include "support/registry_faults.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
 
 namespace quarn {
 namespace {

@@ -1,4 +1,4 @@
-#include "registry_backends.h"
+#include "support/registry_backends.h"
 
 #include <atomic>
 #include <stdexcept>
@@ -11,8 +11,8 @@
 #define QUARN_GETPID getpid
 #endif
 
-#include "memory_registry.h"
-#include "settings.h"
+#include "system/memory_registry.h"
+#include "system/settings.h"
 
 namespace quarn::test {
 namespace {

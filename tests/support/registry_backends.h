@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "registry_access.h"
-#include "registry_backend.h"
+#include "system/registry_access.h"
+#include "system/registry_backend.h"
 
 namespace quarn::test {
 

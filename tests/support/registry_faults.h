@@ -3,7 +3,7 @@
 // A registry that refuses writes from a given one on, around any other:
 // the failures a station meets when access is refused.
 
-#include "registry_backend.h"
+#include "system/registry_backend.h"
 
 namespace quarn::test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "admin_password.h"
+#include "system/admin_password.h"
 
 namespace quarn::test {
 

@@ -8,13 +8,13 @@
 
 #include <string>
 
-#include "account_hive_win32.h"
-#include "account_shell.h"
-#include "privileges_win32.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "temp_folder.h"
-#include "win32_handle.h"
+#include "support/registry_backends.h"
+#include "support/temp_folder.h"
+#include "system/account_hive_win32.h"
+#include "system/account_shell.h"
+#include "system/handle_win32.h"
+#include "system/privileges_win32.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "account_shell.h"
-#include "registry_access.h"
-#include "registry_backends.h"
+#include "support/registry_backends.h"
+#include "system/account_shell.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 namespace {

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "admin_password.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "registry_faults.h"
-#include "scripted_prompts.h"
-#include "settings.h"
+#include "support/registry_backends.h"
+#include "support/registry_faults.h"
+#include "support/scripted_prompts.h"
+#include "system/admin_password.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
 
 namespace quarn {
 namespace {

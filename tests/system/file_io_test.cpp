@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "file_io.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

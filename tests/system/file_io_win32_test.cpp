@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "file_io.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
 
 namespace quarn {
 namespace {

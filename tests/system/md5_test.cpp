@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "md5.h"
+#include "system/md5.h"
 
 namespace quarn {
 namespace {

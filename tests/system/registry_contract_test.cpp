@@ -7,9 +7,9 @@
 #include <functional>
 #include <optional>
 
-#include "memory_registry.h"
-#include "registry_access.h"
-#include "registry_backends.h"
+#include "support/registry_backends.h"
+#include "system/memory_registry.h"
+#include "system/registry_access.h"
 
 namespace quarn {
 namespace {

@@ -6,10 +6,10 @@
 #include <cwchar>
 #include <functional>
 
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "registry_faults.h"
-#include "settings.h"
+#include "support/registry_backends.h"
+#include "support/registry_faults.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "sha256.h"
+#include "system/sha256.h"
 
 namespace quarn {
 namespace {

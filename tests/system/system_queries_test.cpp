@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "settings.h"
-#include "system_queries.h"
+#include "support/registry_backends.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
+#include "system/system_queries.h"
 
 namespace quarn {
 namespace {

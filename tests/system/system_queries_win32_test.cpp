@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "error.h"
-#include "system_queries.h"
+#include "system/error.h"
+#include "system/system_queries.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text_encoding.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "file_io.h"
-#include "temp_folder.h"
-#include "text_encoding.h"
-#include "update_ini.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
+#include "system/text_encoding.h"
+#include "system/update_ini.h"
 
 namespace quarn {
 namespace {

@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "file_io.h"
-#include "loopback_http_server.h"
-#include "sha256.h"
-#include "temp_folder.h"
-#include "text_encoding.h"
-#include "update_ini.h"
-#include "updates_win32.h"
+#include "support/loopback_http_server_win32.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
+#include "system/sha256.h"
+#include "system/text_encoding.h"
+#include "system/update_ini.h"
+#include "system/updates_win32.h"
 
 namespace quarn {
 namespace {

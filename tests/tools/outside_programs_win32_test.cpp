@@ -10,10 +10,10 @@
 #include <fstream>
 #include <memory>
 
-#include "registry_backends.h"
-#include "settings.h"
-#include "temp_folder.h"
-#include "win32_driver.h"
+#include "support/driver_win32.h"
+#include "support/registry_backends.h"
+#include "support/temp_folder.h"
+#include "system/settings.h"
 
 namespace quarn {
 namespace {

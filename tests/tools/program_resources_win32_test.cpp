@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "release.h"
+#include "system/handle_win32.h"
+#include "system/release.h"
 #include "watch_messages.h"
-#include "win32_handle.h"
 
 namespace quarn {
 namespace {

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <sstream>
 
-#include "builtin_catalogues.h"
-#include "file_io.h"
-#include "quarnctl.h"
-#include "temp_folder.h"
+#include "catalogue/builtin_catalogues.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
+#include "tools/quarnctl/quarnctl.h"
 
 namespace quarn {
 namespace {

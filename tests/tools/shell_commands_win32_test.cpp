@@ -6,11 +6,11 @@
 #include <optional>
 #include <sstream>
 
-#include "account_shell.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "settings.h"
-#include "shell_commands_win32.h"
+#include "support/registry_backends.h"
+#include "system/account_shell.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
+#include "tools/quarnctl/shell_commands_win32.h"
 
 namespace quarn {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "memory_registry.h"
-#include "process_queries.h"
-#include "registry_access.h"
+#include "system/memory_registry.h"
+#include "system/registry_access.h"
+#include "watch/process_queries.h"
 
 namespace quarn {
 namespace {

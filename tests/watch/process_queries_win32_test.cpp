@@ -7,13 +7,13 @@
 
 #include <chrono>
 
-#include "process_queries.h"
-#include "process_queries_win32.h"
-#include "session_launcher_win32.h"
-#include "temp_folder.h"
-#include "text_case.h"
-#include "win32_driver.h"
-#include "win32_station.h"
+#include "support/driver_win32.h"
+#include "support/station_win32.h"
+#include "support/temp_folder.h"
+#include "system/text_case.h"
+#include "watch/process_queries.h"
+#include "watch/process_queries_win32.h"
+#include "watch/session_launcher_win32.h"
 
 namespace quarn {
 namespace {

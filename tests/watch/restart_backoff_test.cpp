@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "restart_backoff.h"
+#include "system/restart_backoff.h"
 
 namespace quarn {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "service_commands.h"
+#include "watch/service_commands.h"
 
 namespace quarn {
 namespace {

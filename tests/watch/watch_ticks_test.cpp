@@ -7,11 +7,11 @@
 #include <map>
 #include <set>
 
-#include "memory_registry.h"
-#include "registry_access.h"
-#include "registry_backends.h"
-#include "settings.h"
-#include "watch_ticks.h"
+#include "support/registry_backends.h"
+#include "system/memory_registry.h"
+#include "system/registry_access.h"
+#include "system/settings.h"
+#include "watch/watch_ticks.h"
 
 namespace quarn {
 namespace {

@@ -54,7 +54,7 @@ def main():
 
     with open(target, "w", encoding="ascii", newline="\n") as out:
         out.write("// Generated from catalogues.tsv by generate_builtin_rows.py; do not edit.\n\n")
-        out.write('#include "builtin_catalogues.h"\n\nnamespace quarn {\nnamespace {\n\n')
+        out.write('#include "catalogue/builtin_catalogues.h"\n\nnamespace quarn {\nnamespace {\n\n')
         out.write(f"constexpr BuiltInRow kRows[{len(rows)}] = {{\n")
         for index, values in rows:
             out.write(f"    {{{index}, " + ", ".join(literal(v) for v in values) + "},\n")

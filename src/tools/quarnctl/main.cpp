@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "quarnctl.h"
+#include "tools/quarnctl/quarnctl.h"
 
 int main(int argc, char** argv) {
     return quarn::RunQuarnctl(std::vector<std::string>(argv + 1, argv + argc), std::cout,

@@ -6,9 +6,9 @@
 
 #include <sstream>
 
-#include "quarnctl.h"
-#include "shell_commands_win32.h"
-#include "text_encoding.h"
+#include "system/text_encoding.h"
+#include "tools/quarnctl/quarnctl.h"
+#include "tools/quarnctl/shell_commands_win32.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "quarnctl.h"
+#include "tools/quarnctl/quarnctl.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,14 +6,14 @@
 #include <optional>
 #include <set>
 
-#include "builtin_catalogues.h"
-#include "catalogue_pass.h"
-#include "file_io.h"
-#include "policy_row_applier.h"
-#include "release.h"
-#include "text_case.h"
-#include "text_encoding.h"
-#include "value_conversion.h"
+#include "catalogue/builtin_catalogues.h"
+#include "catalogue/catalogue_pass.h"
+#include "catalogue/policy_row_applier.h"
+#include "catalogue/value_conversion.h"
+#include "system/file_io.h"
+#include "system/release.h"
+#include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace quarn {
 

@@ -1,14 +1,14 @@
-#include "shell_commands_win32.h"
+#include "tools/quarnctl/shell_commands_win32.h"
 
 #include <functional>
 #include <optional>
 
-#include "account_hive_win32.h"
-#include "account_shell.h"
-#include "outside_programs.h"
-#include "settings.h"
-#include "text_case.h"
-#include "text_encoding.h"
+#include "system/account_hive_win32.h"
+#include "system/account_shell.h"
+#include "system/outside_programs.h"
+#include "system/settings.h"
+#include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {

@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "quarnctl.h"
+#include "tools/quarnctl/quarnctl.h"
 
 namespace quarn {
 

@@ -1,0 +1,30 @@
+# quarn_add_header_check(TARGET ROOT <dir> LIBRARIES <libs>...)
+# Compiles every header below ROOT on its own, in a translation unit of its
+# own, so a header that leans on what its includer happened to include first
+# fails here. Win32 headers (named *_win32.h) are checked in the Windows
+# build only. The target is built by `make test`, not by `make`.
+function(quarn_add_header_check target)
+    cmake_parse_arguments(ARG "" "ROOT" "LIBRARIES" ${ARGN})
+    file(GLOB_RECURSE headers CONFIGURE_DEPENDS RELATIVE ${ARG_ROOT} ${ARG_ROOT}/*.h)
+    set(units)
+    foreach(header IN LISTS headers)
+        if(NOT WIN32 AND header MATCHES "_win32\\.h$")
+            continue()
+        endif()
+        string(REGEX REPLACE "[/.]" "_" unit_name ${header})
+        set(unit ${CMAKE_CURRENT_BINARY_DIR}/${target}/${unit_name}.cpp)
+        # Rewritten only when its text changes, so a reconfigure rebuilds nothing.
+        set(text "#include \"${header}\"\n")
+        if(EXISTS ${unit})
+            file(READ ${unit} old_text)
+        else()
+            set(old_text "")
+        endif()
+        if(NOT old_text STREQUAL text)
+            file(WRITE ${unit} ${text})
+        endif()
+        list(APPEND units ${unit})
+    endforeach()
+    add_library(${target} OBJECT EXCLUDE_FROM_ALL ${units})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} quarn_warnings)
+endfunction()

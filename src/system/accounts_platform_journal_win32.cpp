@@ -1,0 +1,69 @@
+// The Wine test build's stand-in for the account database calls: each call
+// and its arguments go to a journal file (QUARN_ACCOUNT_JOURNAL, or
+// account-journal.txt beside the executable), and dummy.exe is started as a
+// plain process. Never linked into the product.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "system/accounts_platform_win32.h"
+#include "system/handle_win32.h"
+#include "system/text_encoding.h"
+
+namespace quarn {
+namespace {
+
+std::filesystem::path JournalFile() {
+    wchar_t path[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(L"QUARN_ACCOUNT_JOURNAL", path, MAX_PATH) > 0) {
+        return path;
+    }
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path() / L"account-journal.txt";
+}
+
+void Note(const std::wstring& line) {
+    std::ofstream(JournalFile(), std::ios::app) << Utf16ToUtf8(line) << "\n";
+}
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+}  // namespace
+
+DWORD ChangeLocalGroupMember(const std::wstring& group, const std::wstring& member, bool add) {
+    Note(std::wstring(add ? L"NetLocalGroupAddMembers" : L"NetLocalGroupDelMembers") + L" group=" +
+         Quoted(group) + L" member=" + Quoted(member));
+    return 0;
+}
+
+bool SetAccountPassword(const std::wstring& server, const std::wstring& account,
+                        const std::wstring& password) {
+    Note(L"NetUserSetInfo server=" + Quoted(server) + L" account=" + Quoted(account) +
+         L" password=" + Quoted(password));
+    return true;
+}
+
+bool RunAsAccount(const std::wstring& account, const std::wstring& domain,
+                  const std::wstring& password, const std::wstring& application,
+                  const std::wstring& commandLine, DWORD creationFlags, void*) {
+    Note(L"CreateProcessWithLogonW account=" + Quoted(account) + L" domain=" + Quoted(domain) +
+         L" password=" + Quoted(password) + L" application=" + Quoted(application) +
+         L" commandLine=" + Quoted(commandLine) + L" flags=" + std::to_wstring(creationFlags));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring command = L"\"" + application + L"\" " + commandLine;
+    if (!::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &process)) {
+        return false;
+    }
+    const win32::unique_handle thread(process.hThread);
+    const win32::unique_handle child(process.hProcess);
+    return true;
+}
+
+}  // namespace quarn
