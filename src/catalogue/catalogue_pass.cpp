@@ -35,7 +35,8 @@ PolicyTable ReadCatalogueFile(const std::filesystem::path& file) {
     PolicyTable table;
     table.LoadFromFile(file);
     if (!HasCatalogueLayout(table.Fields())) {
-        throw LoadError("The file is not a policy catalogue.", 0);
+        throw LoadError(LoadStatus::NotACatalogue, "The file is not a policy catalogue.",
+                        std::nullopt);
     }
     return table;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,16 @@ struct Cell {
     bool unaltered = false;
     bool operator==(const Cell&) const = default;
 };
+
+// The blanks between the file's parts and between the numbers of a list:
+// every byte from 1 to 32, as the writing programs take them.
+inline constexpr bool IsDatapacketBlank(char c) {
+    return c >= 1 && c <= 32;
+}
+
+// A list of unsigned decimal numbers separated by blanks (CHANGE_LOG,
+// RowState, DEFAULT_ORDER); none when the text is anything else.
+std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text);
 
 // Memo columns are left out of a modified version when its change kept them.
 bool IsMemoColumn(const FieldDef& field);
@@ -55,15 +66,39 @@ struct TableContent {
     std::vector<std::uint32_t> walkOrder;  // 0-based storage positions of the visible versions
 };
 
-// A file the reader could not take. The message is the text the user sees;
-// Offset() is the byte of the file where reading stopped.
+// Why a file could not be taken, one value per message of the reader (and
+// one for a datapacket that is not a policy catalogue), so callers decide on
+// the status and show the message.
+enum class LoadStatus {
+    Mismatch,                   // not well-formed XML, or not a datapacket's structure
+    BinaryForm,                 // the binary datapacket form
+    DocumentType,               // a document type declaration
+    UnknownEntity,              // an entity other than XML's five
+    InvalidUtf8,                // a file that declares UTF-8 and is not
+    InvalidCharacterReference,  // &#0; or beyond Unicode
+    FieldWithoutName,           // a FIELD without attrname or fieldtype
+    FieldNameNotAColumn,        // a field name that cannot be an attribute name
+    NestedDataset,              // a field of type "nested"
+    FieldNamedTwice,            // two fields of one name
+    ChangeLogNotTriples,        // a CHANGE_LOG that is not number triples
+    InvalidRowState,            // a RowState that is not a byte
+    NestedRowData,              // a ROW with child elements
+    NotACatalogue,              // a datapacket without the catalogue's columns
+};
+
+// A file the reader could not take (as pugixml's parse result): its status,
+// the message the user sees and, for a fault in the file's text, the byte
+// where reading stopped. A file refused as a whole has no such byte.
 class LoadError : public Error {
   public:
-    LoadError(const std::string& message, std::size_t offset) : Error(message), offset_(offset) {}
-    std::size_t Offset() const { return offset_; }
+    LoadError(LoadStatus status, const std::string& message, std::optional<std::size_t> offset)
+        : Error(message), status_(status), offset_(offset) {}
+    LoadStatus Status() const { return status_; }
+    std::optional<std::size_t> Offset() const { return offset_; }
 
   private:
-    std::size_t offset_;
+    LoadStatus status_;
+    std::optional<std::size_t> offset_;
 };
 
 inline constexpr std::string_view kDatapacketMismatch = "Mismatch in datapacket.";

@@ -4,13 +4,13 @@
 // the file states. Every fault ends in a LoadError that knows its byte.
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
 #include <unordered_map>
 
 #include "catalogue/datapacket.h"
+#include "catalogue/walk_order.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
 
@@ -19,46 +19,16 @@ namespace {
 
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
-bool IsSpace(char c) {
-    return c >= 1 && c <= 32;
-}
-
 // Whether the text can stand as an attribute name of a ROW element.
 bool IsAttributeName(std::string_view text) {
     return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
-        return IsSpace(c) || c == '=' || c == '/' || c == '>' || c == '<' || c == '"';
+        return IsDatapacketBlank(c) || c == '=' || c == '/' || c == '>' || c == '<' || c == '"';
     });
 }
 
 bool IsAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Parses a list of unsigned decimal numbers separated by whitespace.
-std::optional<std::vector<std::uint32_t>> ParseNumberList(std::string_view text) {
-    std::vector<std::uint32_t> numbers;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (IsSpace(text[pos])) {
-            ++pos;
-            continue;
-        }
-        std::uint64_t value = 0;
-        const std::size_t start = pos;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-            value = value * 10 + static_cast<std::uint64_t>(text[pos] - '0');
-            if (value > std::numeric_limits<std::uint32_t>::max()) {
-                return std::nullopt;
-            }
-            ++pos;
-        }
-        if (pos == start || (pos < text.size() && !IsSpace(text[pos]))) {
-            return std::nullopt;
-        }
-        numbers.push_back(static_cast<std::uint32_t>(value));
-    }
-    return numbers;
 }
 
 // One attribute as it stands in the file, with the offsets of its parts.
@@ -76,7 +46,8 @@ class DatapacketReader {
     TableContent Read() {
         static constexpr char kBinaryForm[] = {'\x96', '\x19', '\xE0', '\xBD'};
         if (in_.size() >= 4 && std::memcmp(in_.data(), kBinaryForm, 4) == 0) {
-            Fail("The file is in the binary datapacket form, which is not supported.", 0);
+            Fail(LoadStatus::BinaryForm,
+                 "The file is in the binary datapacket form, which is not supported.", 0);
         }
         if (in_.substr(0, 3) == "\xEF\xBB\xBF") {
             utf8_ = true;
@@ -104,10 +75,12 @@ class DatapacketReader {
     }
 
   private:
-    [[noreturn]] void Fail(const std::string& message, std::size_t at) const {
-        throw LoadError(message, at);
+    [[noreturn]] void Fail(LoadStatus status, const std::string& message, std::size_t at) const {
+        throw LoadError(status, message, at);
     }
-    [[noreturn]] void Mismatch(std::size_t at) const { Fail(std::string(kDatapacketMismatch), at); }
+    [[noreturn]] void Mismatch(std::size_t at) const {
+        Fail(LoadStatus::Mismatch, std::string(kDatapacketMismatch), at);
+    }
 
     bool StartsWith(std::string_view text) const { return in_.substr(pos_, text.size()) == text; }
 
@@ -121,7 +94,7 @@ class DatapacketReader {
     }
 
     void ReadDeclaration() {
-        if (!StartsWith("<?xml") || pos_ + 5 >= in_.size() || !IsSpace(in_[pos_ + 5])) {
+        if (!StartsWith("<?xml") || pos_ + 5 >= in_.size() || !IsDatapacketBlank(in_[pos_ + 5])) {
             return;
         }
         const std::size_t start = pos_;
@@ -133,14 +106,14 @@ class DatapacketReader {
             return;
         }
         std::size_t at = name + 8;
-        while (at < lower.size() && IsSpace(lower[at])) {
+        while (at < lower.size() && IsDatapacketBlank(lower[at])) {
             ++at;
         }
         if (at >= lower.size() || lower[at] != '=') {
             return;
         }
         ++at;
-        while (at < lower.size() && IsSpace(lower[at])) {
+        while (at < lower.size() && IsDatapacketBlank(lower[at])) {
             ++at;
         }
         if (at < lower.size() && (lower[at] == '"' || lower[at] == '\'')) {
@@ -154,14 +127,15 @@ class DatapacketReader {
     // Whitespace, comments and processing instructions between markup.
     void SkipMisc() {
         while (pos_ < in_.size()) {
-            if (IsSpace(in_[pos_])) {
+            if (IsDatapacketBlank(in_[pos_])) {
                 ++pos_;
             } else if (StartsWith("<?")) {
                 SkipPast("?>", pos_);
             } else if (StartsWith("<!--")) {
                 SkipPast("-->", pos_);
             } else if (StartsWith("<!DOCTYPE")) {
-                Fail("Document type declarations are not supported in a datapacket.", pos_);
+                Fail(LoadStatus::DocumentType,
+                     "Document type declarations are not supported in a datapacket.", pos_);
             } else {
                 return;
             }
@@ -174,7 +148,8 @@ class DatapacketReader {
             return false;
         }
         const std::size_t after = pos_ + 1 + name.size();
-        if (after < in_.size() && !IsSpace(in_[after]) && in_[after] != '/' && in_[after] != '>') {
+        if (after < in_.size() && !IsDatapacketBlank(in_[after]) && in_[after] != '/' &&
+            in_[after] != '>') {
             return false;
         }
         tagStart_ = pos_;
@@ -194,7 +169,7 @@ class DatapacketReader {
             Mismatch(start);
         }
         pos_ += 2 + name.size();
-        while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+        while (pos_ < in_.size() && IsDatapacketBlank(in_[pos_])) {
             ++pos_;
         }
         if (pos_ >= in_.size() || in_[pos_] != '>') {
@@ -208,7 +183,7 @@ class DatapacketReader {
     template <typename OnAttribute>
     bool ReadAttributes(OnAttribute&& onAttribute) {
         for (;;) {
-            while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+            while (pos_ < in_.size() && IsDatapacketBlank(in_[pos_])) {
                 ++pos_;
             }
             if (pos_ >= in_.size()) {
@@ -226,12 +201,12 @@ class DatapacketReader {
                 return true;
             }
             const std::size_t nameStart = pos_;
-            while (pos_ < in_.size() && !IsSpace(in_[pos_]) && in_[pos_] != '=' &&
+            while (pos_ < in_.size() && !IsDatapacketBlank(in_[pos_]) && in_[pos_] != '=' &&
                    in_[pos_] != '/' && in_[pos_] != '>' && in_[pos_] != '<' && in_[pos_] != '"') {
                 ++pos_;  // the characters that end a name are those IsAttributeName refuses
             }
             const std::string_view name = in_.substr(nameStart, pos_ - nameStart);
-            while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+            while (pos_ < in_.size() && IsDatapacketBlank(in_[pos_])) {
                 ++pos_;
             }
             if (name.empty() || pos_ + 1 >= in_.size() || in_[pos_] != '=' ||
@@ -274,7 +249,7 @@ class DatapacketReader {
             }
             const std::size_t semicolon = raw.find(';', amp);
             if (semicolon == std::string_view::npos || semicolon - amp > 12) {
-                Fail("Unknown entity in datapacket.", offset + amp);
+                Fail(LoadStatus::UnknownEntity, "Unknown entity in datapacket.", offset + amp);
             }
             AppendEntity(out, raw.substr(amp + 1, semicolon - amp - 1), offset + amp);
             i = semicolon + 1;
@@ -289,7 +264,7 @@ class DatapacketReader {
         std::size_t bad = 0;
         const auto converted = Utf8ToCp1252(text, &bad);
         if (!converted) {
-            Fail("Invalid UTF-8 in datapacket.", offset + bad);
+            Fail(LoadStatus::InvalidUtf8, "Invalid UTF-8 in datapacket.", offset + bad);
         }
         out.append(*converted);
     }
@@ -327,11 +302,12 @@ class DatapacketReader {
             }
             if (!valid || codePoint == 0 || codePoint > 0x10FFFF ||
                 (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-                Fail("Invalid character reference in datapacket.", offset);
+                Fail(LoadStatus::InvalidCharacterReference,
+                     "Invalid character reference in datapacket.", offset);
             }
             out.push_back(static_cast<char>(CodePointToCp1252(codePoint).value_or('?')));
         } else {
-            Fail("Unknown entity in datapacket.", offset);
+            Fail(LoadStatus::UnknownEntity, "Unknown entity in datapacket.", offset);
         }
     }
 
@@ -383,20 +359,24 @@ class DatapacketReader {
             }
         });
         if (!named || !typed) {
-            Fail("A FIELD of the datapacket has no attrname or fieldtype.", start);
+            Fail(LoadStatus::FieldWithoutName,
+                 "A FIELD of the datapacket has no attrname or fieldtype.", start);
         }
         if (!IsAttributeName(field.name)) {
-            Fail("The datapacket has a field name that cannot name a column.", start);
+            Fail(LoadStatus::FieldNameNotAColumn,
+                 "The datapacket has a field name that cannot name a column.", start);
         }
         if (field.fieldType == "nested") {
-            Fail("The datapacket has a nested dataset (field \"" + Cp1252ToUtf8(field.name) +
+            Fail(LoadStatus::NestedDataset,
+                 "The datapacket has a nested dataset (field \"" + Cp1252ToUtf8(field.name) +
                      "\"), which is not supported.",
                  start);
         }
         const std::string key = LowerAZ(field.name);
         if (!columnByName_.emplace(key, static_cast<std::uint32_t>(content_.fields.size()))
                  .second) {
-            Fail("The datapacket names the field \"" + Cp1252ToUtf8(field.name) + "\" twice.",
+            Fail(LoadStatus::FieldNamedTwice,
+                 "The datapacket names the field \"" + Cp1252ToUtf8(field.name) + "\" twice.",
                  start);
         }
         content_.fields.push_back(std::move(field));
@@ -423,7 +403,8 @@ class DatapacketReader {
             }
             const auto numbers = ParseNumberList(value);
             if (!numbers || numbers->size() % 3 != 0) {
-                Fail("The CHANGE_LOG of the datapacket is not a list of number triples.",
+                Fail(LoadStatus::ChangeLogNotTriples,
+                     "The CHANGE_LOG of the datapacket is not a list of number triples.",
                      attribute.valueOffset);
             }
             for (std::size_t i = 0; i < numbers->size(); i += 3) {
@@ -485,7 +466,8 @@ class DatapacketReader {
             if (EqualsIgnoringCaseAZ(attribute.name, "RowState")) {
                 const auto numbers = ParseNumberList(attribute.value);
                 if (!numbers || numbers->size() != 1 || numbers->front() > 255) {
-                    Fail("The datapacket has an invalid RowState.", attribute.valueOffset);
+                    Fail(LoadStatus::InvalidRowState, "The datapacket has an invalid RowState.",
+                         attribute.valueOffset);
                 }
                 version.state = static_cast<std::uint8_t>(numbers->front());
                 return;
@@ -510,7 +492,8 @@ class DatapacketReader {
         if (!empty) {
             SkipMisc();
             if (!StartsWith("</ROW")) {
-                Fail("The datapacket has rows with nested data, which is not supported.", pos_);
+                Fail(LoadStatus::NestedRowData,
+                     "The datapacket has rows with nested data, which is not supported.", pos_);
             }
             ExpectEndTag("ROW");
         }
@@ -555,82 +538,7 @@ class DatapacketReader {
         }
     }
 
-    void BuildWalkOrder() {
-        auto& walk = content_.walkOrder;
-        for (std::size_t i = 0; i < content_.versions.size(); ++i) {
-            if (IsVisible(content_.versions[i].state)) {
-                walk.push_back(static_cast<std::uint32_t>(i));
-            }
-        }
-        ApplyDefaultOrder();
-    }
-
-    // DEFAULT_ORDER: 1-based column numbers, 32768 added for descending and
-    // 16384 for letter case ignored. Numeric columns compare as numbers,
-    // others byte by byte in the code page; null sorts first; ties keep file
-    // order. Numbers naming no column are passed over.
-    void ApplyDefaultOrder() {
-        const auto param = std::find_if(
-            content_.params.begin(), content_.params.end(),
-            [](const Attribute& a) { return EqualsIgnoringCaseAZ(a.name, "DEFAULT_ORDER"); });
-        if (param == content_.params.end()) {
-            return;
-        }
-        const auto numbers = ParseNumberList(param->value);
-        if (!numbers) {
-            return;
-        }
-        struct Key {
-            std::size_t column;
-            bool descending;
-            bool ignoreCase;
-            bool numeric;
-        };
-        std::vector<Key> keys;
-        for (const std::uint32_t number : *numbers) {
-            const std::size_t column = number % 16384;
-            if (column == 0 || column > content_.fields.size()) {
-                continue;
-            }
-            static constexpr std::string_view kNumericTypes[] = {
-                "i1", "i2", "i4", "i8", "ui1", "ui2", "ui4", "ui8", "r8", "fixed", "fixedFMT"};
-            const std::string& type = content_.fields[column - 1].fieldType;
-            keys.push_back({column - 1, (number & 32768) != 0, (number & 16384) != 0,
-                            std::find(std::begin(kNumericTypes), std::end(kNumericTypes), type) !=
-                                std::end(kNumericTypes)});
-        }
-        if (keys.empty()) {
-            return;
-        }
-        const auto compare = [&](const Key& key, std::uint32_t a, std::uint32_t b) {
-            const std::string* x = content_.versions[a].Find(key.column);
-            const std::string* y = content_.versions[b].Find(key.column);
-            int order = 0;
-            if (x == nullptr || y == nullptr) {
-                order = (x != nullptr) - (y != nullptr);
-            } else if (key.numeric) {
-                const double dx = std::strtod(x->c_str(), nullptr);
-                const double dy = std::strtod(y->c_str(), nullptr);
-                order = (dx > dy) - (dx < dy);
-            } else if (key.ignoreCase) {
-                const std::string lx = LowerAZ(*x);
-                const std::string ly = LowerAZ(*y);
-                order = lx.compare(ly);
-            } else {
-                order = x->compare(*y);
-            }
-            return key.descending ? -order : order;
-        };
-        std::stable_sort(content_.walkOrder.begin(), content_.walkOrder.end(),
-                         [&](std::uint32_t a, std::uint32_t b) {
-                             for (const Key& key : keys) {
-                                 if (const int order = compare(key, a, b); order != 0) {
-                                     return order < 0;
-                                 }
-                             }
-                             return false;
-                         });
-    }
+    void BuildWalkOrder() { content_.walkOrder = WalkOrder(content_); }
 
     std::string_view in_;
     std::size_t pos_ = 0;
@@ -642,49 +550,6 @@ class DatapacketReader {
 };
 
 }  // namespace
-
-bool IsMemoColumn(const FieldDef& field) {
-    return field.fieldType == "bin.hex";
-}
-
-std::size_t StoredVersion::IndexOf(std::size_t column) const {
-    const auto at =
-        std::lower_bound(cells.begin(), cells.end(), column,
-                         [](const Cell& cell, std::size_t c) { return cell.column < c; });
-    return at != cells.end() && at->column == column ? static_cast<std::size_t>(at - cells.begin())
-                                                     : cells.size();
-}
-
-const std::string* StoredVersion::Find(std::size_t column) const {
-    const std::size_t index = IndexOf(column);
-    return index < cells.size() ? &cells[index].value : nullptr;
-}
-
-void StoredVersion::Set(std::size_t column, std::string value) {
-    const auto at =
-        std::lower_bound(cells.begin(), cells.end(), column,
-                         [](const Cell& cell, std::size_t c) { return cell.column < c; });
-    if (at != cells.end() && at->column == column) {
-        at->value = std::move(value);
-        at->unaltered = false;
-    } else {
-        cells.insert(at, Cell{static_cast<std::uint32_t>(column), std::move(value), false});
-    }
-}
-
-std::vector<std::uint32_t> ReplacedVersions(const TableContent& content) {
-    const std::size_t count = content.versions.size();
-    std::vector<std::uint32_t> replaced(count, kNone);
-    for (const ChangeLogEntry& entry : content.changeLog) {
-        const bool valid = entry.version >= 1 && entry.version <= count && entry.replaced >= 1 &&
-                           entry.replaced <= count && entry.replaced != entry.version;
-        if (valid && (entry.action & RowModified) != 0 &&
-            (content.versions[entry.version - 1].state & RowModified) != 0) {
-            replaced[entry.version - 1] = entry.replaced - 1;
-        }
-    }
-    return replaced;
-}
 
 TableContent ReadDatapacket(std::string_view bytes) {
     return DatapacketReader(bytes).Read();

@@ -61,8 +61,9 @@ PolicyTable Load(const std::string& name) {
     try {
         table.LoadFromFile(PathFromUtf8(name));
     } catch (const LoadError& error) {
-        throw Error(name + ": " + error.what() + " (at byte " + std::to_string(error.Offset()) +
-                    ")");
+        const std::string at =
+            error.Offset() ? " (at byte " + std::to_string(*error.Offset()) + ")" : "";
+        throw Error(name + ": " + error.what() + at);
     } catch (const Error& error) {
         throw Error(error.what());
     }
