@@ -17,8 +17,9 @@
 
 #include "support/driver_win32.h"
 #include "support/loopback_http_server_win32.h"
-#include "support/registry_backends.h"
 #include "support/screenshot_win32.h"
+#include "support/station_queries.h"
+#include "support/station_queries_win32.h"
 #include "support/station_win32.h"
 #include "support/temp_folder.h"
 #include "system/admin_password.h"

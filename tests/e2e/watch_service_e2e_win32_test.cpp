@@ -12,7 +12,8 @@
 #include <chrono>
 
 #include "support/driver_win32.h"
-#include "support/registry_backends.h"
+#include "support/station_queries.h"
+#include "support/station_queries_win32.h"
 #include "support/station_win32.h"
 #include "support/temp_folder.h"
 #include "system/handle_win32.h"

@@ -3,9 +3,7 @@
 // The registries a test can run against: the in-memory stand-in everywhere,
 // and the real Win32 registry in the Windows build (under Wine in CI).
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,19 +29,5 @@ std::unique_ptr<RegistryUnderTest> MakeRegistry(const std::string& name);
 
 // A key name no other test or run uses, e.g. QuarnTest-4711-3.
 std::wstring UniqueTestKeyName();
-
-// The station's settings key removed with everything in it.
-void RemoveSettingsKey(RegistryBackend& registry = DefaultRegistry());
-
-// A REG_DWORD of the user's Explorer policies (the key Policies\Explorer below
-// the hive of that SID); nothing when the value or its hive is missing.
-std::optional<std::uint32_t> ExplorerPolicy(const std::wstring& sid, const wchar_t* name,
-                                            RegistryBackend& registry = DefaultRegistry());
-
-// Windows only: the string SID and the name of the user running the test, and
-// whether the process runs under Wine.
-std::wstring CurrentUserSid();
-std::wstring CurrentUserName();
-bool RunningUnderWine();
 
 }  // namespace quarn::test

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/registry_backends.h"
+#include "support/station_queries_win32.h"
 #include "support/temp_folder.h"
 #include "system/account_hive_win32.h"
 #include "system/account_shell.h"

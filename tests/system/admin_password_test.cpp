@@ -6,6 +6,7 @@
 #include "support/registry_backends.h"
 #include "support/registry_faults.h"
 #include "support/scripted_prompts.h"
+#include "support/station_queries.h"
 #include "system/admin_password.h"
 #include "system/registry_access.h"
 #include "system/settings.h"

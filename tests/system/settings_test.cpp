@@ -8,6 +8,7 @@
 
 #include "support/registry_backends.h"
 #include "support/registry_faults.h"
+#include "support/station_queries.h"
 #include "system/registry_access.h"
 #include "system/settings.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "support/registry_backends.h"
+#include "support/station_queries.h"
 #include "system/registry_access.h"
 #include "system/settings.h"
 #include "system/system_queries.h"

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "support/driver_win32.h"
-#include "support/registry_backends.h"
+#include "support/station_queries.h"
 #include "support/temp_folder.h"
 #include "system/settings.h"
 

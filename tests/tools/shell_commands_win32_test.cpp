@@ -6,7 +6,8 @@
 #include <optional>
 #include <sstream>
 
-#include "support/registry_backends.h"
+#include "support/station_queries.h"
+#include "support/station_queries_win32.h"
 #include "system/account_shell.h"
 #include "system/registry_access.h"
 #include "system/settings.h"

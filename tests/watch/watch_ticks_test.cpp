@@ -7,7 +7,7 @@
 #include <map>
 #include <set>
 
-#include "support/registry_backends.h"
+#include "support/station_queries.h"
 #include "system/memory_registry.h"
 #include "system/registry_access.h"
 #include "system/settings.h"

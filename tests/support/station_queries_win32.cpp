@@ -1,46 +1,41 @@
+#include "support/station_queries_win32.h"
+
 #include <windows.h>
-// After windows.h, which it needs.
+
 #include <sddl.h>
 
 #include <stdexcept>
+#include <string>
 
-#include "support/registry_backends.h"
+#include "system/error_win32.h"
 #include "system/handle_win32.h"
-#include "system/registry_win32.h"
 
 namespace quarn::test {
 namespace {
 
-class Win32UnderTest final : public RegistryUnderTest {
-  public:
-    RegistryBackend& Backend() override { return registry_; }
-    std::wstring LoadedSid() override { return CurrentUserSid(); }
-    bool RefusesKeysBelowHiveRoots() const override { return !RunningUnderWine(); }
-
-  private:
-    Win32Registry registry_;
-};
+// The call that failed, with the code and text of the thread's last error.
+std::string Failed(const char* call) {
+    const DWORD code = ::GetLastError();
+    return std::string(call) + " failed with error " + std::to_string(code) + ": " +
+           win32::SystemMessageUtf8(code);
+}
 
 }  // namespace
-
-std::unique_ptr<RegistryUnderTest> MakeWin32Registry() {
-    return std::make_unique<Win32UnderTest>();
-}
 
 std::wstring CurrentUserSid() {
     win32::unique_handle token;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) {
-        throw std::runtime_error("OpenProcessToken failed");
+        throw std::runtime_error(Failed("OpenProcessToken"));
     }
     DWORD size = 0;
     ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::string buffer(size, '\0');
     if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-        throw std::runtime_error("GetTokenInformation failed");
+        throw std::runtime_error(Failed("GetTokenInformation"));
     }
     wchar_t* text = nullptr;
     if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        throw std::runtime_error("ConvertSidToStringSidW failed");
+        throw std::runtime_error(Failed("ConvertSidToStringSidW"));
     }
     const win32::unique_hlocal owner(text);
     return text;
