@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "system/registry_vocabulary.h"
+
 namespace quarn {
 namespace {
 
@@ -83,8 +85,8 @@ MemoryRegistry::MemoryRegistry() {
     }
     auto& machine = roots_[static_cast<int>(RegistryRoot::LocalMachine)];
     machine->closedForNewKeys = true;
-    for (const wchar_t* name : {L"HARDWARE", L"SAM", L"SECURITY", L"SOFTWARE", L"SYSTEM"}) {
-        machine->AddChild(name)->fixed = true;
+    for (const std::string_view name : kMachineKeys) {
+        machine->AddChild(std::wstring(name.begin(), name.end()))->fixed = true;
     }
     machine->Child(L"SOFTWARE")->AddChild(L"WOW6432Node");
     auto& users = roots_[static_cast<int>(RegistryRoot::Users)];

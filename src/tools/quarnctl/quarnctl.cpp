@@ -4,13 +4,12 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <set>
 
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/catalogue_pass.h"
-#include "catalogue/policy_row_applier.h"
-#include "catalogue/value_conversion.h"
+#include "catalogue/row_kinds.h"
 #include "system/file_io.h"
+#include "system/registry_vocabulary.h"
 #include "system/release.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
@@ -185,13 +184,17 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
 
 // --- check ------------------------------------------------------------------
 
-// The keys a Windows machine hive holds; no other key can be made below it.
-bool IsMachineKey(std::string_view name) {
-    static const std::set<std::string> keys = {"HARDWARE", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"};
-    return keys.count(UpperAZ(name)) != 0;
+// "HARDWARE, SAM, SECURITY, SOFTWARE and SYSTEM".
+std::string MachineKeyList() {
+    std::string list;
+    for (std::size_t i = 0; i < kMachineKeys.size(); ++i) {
+        list += i == 0 ? "" : i + 1 == kMachineKeys.size() ? " and " : ", ";
+        list += kMachineKeys[i];
+    }
+    return list;
 }
 
-std::vector<std::string> KeyPathProblems(const std::string& tag, std::string_view path) {
+std::vector<std::string> KeyPathProblems(RowHive hive, std::string_view path) {
     std::vector<std::string> problems;
     while (!path.empty() && path.back() == '\\') {
         path.remove_suffix(1);  // a trailing backslash names the same key
@@ -215,11 +218,9 @@ std::vector<std::string> KeyPathProblems(const std::string& tag, std::string_vie
     if (std::any_of(parts.begin(), parts.end(), [](auto part) { return part.size() > 255; })) {
         problems.push_back("a key name in the path is longer than 255 characters");
     }
-    if (tag == "HKLM" && !IsMachineKey(parts.front())) {
-        problems.push_back(
-            "the key path cannot exist: HKEY_LOCAL_MACHINE holds only HARDWARE, SAM, "
-            "SECURITY, SOFTWARE and SYSTEM, not " +
-            Quoted(std::string(parts.front())));
+    if (hive == RowHive::Machine && !IsMachineKey(parts.front())) {
+        problems.push_back("the key path cannot exist: HKEY_LOCAL_MACHINE holds only " +
+                           MachineKeyList() + ", not " + Quoted(std::string(parts.front())));
     }
     return problems;
 }
@@ -256,15 +257,14 @@ std::vector<std::string> RowProblems(const Row& row) {
                            " is neither \"aktiviert\" nor "
                            "\"deaktiviert\": the row is never applied");
     }
-    const std::size_t slash = subtree.find('\\');
-    const std::string tag = slash == std::string::npos ? "" : subtree.substr(0, slash);
-    if (slash == std::string::npos) {
+    const ParsedSubtree parsed = ParseSubtree(subtree);
+    if (!parsed.tag) {
         problems.push_back("SUBTREE " + Quoted(subtree) + " has no hive tag (HKCU\\ or HKLM\\)");
-    } else if (tag != "HKCU" && tag != "HKLM") {
-        problems.push_back("unknown hive tag " + Quoted(tag) + " (HKCU or HKLM, in capitals)");
+    } else if (parsed.hive == RowHive::Unknown) {
+        problems.push_back("unknown hive tag " + Quoted(std::string(*parsed.tag)) +
+                           " (HKCU or HKLM, in capitals)");
     } else {
-        for (std::string& problem :
-             KeyPathProblems(tag, std::string_view(subtree).substr(slash + 1))) {
+        for (std::string& problem : KeyPathProblems(parsed.hive, parsed.keyPath.substr(1))) {
             problems.push_back(std::move(problem));
         }
     }
@@ -275,32 +275,13 @@ std::vector<std::string> RowProblems(const Row& row) {
                            "refused and nothing is deleted");
     }
 
-    static const std::set<std::string> kinds = {"REG_DWORD",  "REG_DWHEX",  "REG_SZ",
-                                                "REG_BINARY", "DEL_SUBKEY", "DEL_SUBTREE",
-                                                "ADD_SUBTREE"};
-    if (kinds.count(dataType) == 0) {
+    const RowKind* kind = FindRowKind(dataType);
+    if (kind == nullptr) {
         problems.push_back("unknown DATATYPE " + Quoted(dataType) +
                            ": the key is created and nothing else is written");
-    } else if (dataType == "REG_DWORD" && !TextToInteger(keyValue)) {
-        problems.push_back("KEYVALUE " + Quoted(keyValue) +
-                           " is not a 32-bit integer (decimal, or hexadecimal after $ or 0x)");
-    } else if (dataType == "REG_DWHEX" && !HexToDecimalText(keyValue)) {
-        problems.push_back("KEYVALUE " + Quoted(keyValue) +
-                           " is not hexadecimal digits (no prefix, sign or blanks) of a value "
-                           "of at most 32 bits");
-    } else if (dataType == "REG_BINARY") {
-        const auto isHex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-        for (std::size_t i = 0; i + 1 < keyValue.size(); i += 2) {
-            if (!isHex(keyValue[i]) || !isHex(keyValue[i + 1])) {
-                problems.push_back("KEYVALUE has the pair " + Quoted(keyValue.substr(i, 2)) +
-                                   " at character " + std::to_string(i + 1) +
-                                   ", which is not hexadecimal: it and all bytes after it are "
-                                   "written as 0");
-                break;
-            }
-        }
-        if (keyValue.size() % 2 != 0) {
-            problems.push_back("KEYVALUE has an odd number of characters: the last one is ignored");
+    } else if (kind->valueProblems != nullptr) {
+        for (std::string& problem : kind->valueProblems(keyValue)) {
+            problems.push_back(std::move(problem));
         }
     }
     return problems;
@@ -312,8 +293,8 @@ std::string Target(const Row& row) {
     while (!subtree.empty() && subtree.back() == '\\') {
         subtree.pop_back();
     }
-    const std::string dataType = Cell(row, kColumnDataType);
-    const bool wholeKey = dataType == "DEL_SUBTREE" || dataType == "ADD_SUBTREE";
+    const RowKind* kind = FindRowKind(Cell(row, kColumnDataType));
+    const bool wholeKey = kind != nullptr && kind->wholeKey;
     return UpperAZ(subtree) +
            (wholeKey ? std::string("\n(key)") : "\n" + UpperAZ(Cell(row, kColumnSubkey)));
 }
