@@ -6,6 +6,7 @@
 #include "catalogue/catalogue_pass.h"
 #include "catalogue/row_kinds.h"
 #include "system/registry_vocabulary.h"
+#include "system/text_case.h"
 #include "system/text_encoding.h"
 #include "tools/quarnctl/commands.h"
 
@@ -60,14 +61,14 @@ bool IsNearStatusWord(std::string_view status) {
     if (status == kStatusOn || status == kStatusOff) {
         return false;
     }
-    std::string folded;
+    std::string withoutBlanks;
     for (const char c : status) {
         if (c != ' ' && c != '\t') {
-            folded += c;
+            withoutBlanks += c;
         }
     }
-    folded = UpperAZ(folded);
-    return folded == UpperAZ(kStatusOn) || folded == UpperAZ(kStatusOff);
+    return EqualsIgnoringCaseAZ(withoutBlanks, kStatusOn) ||
+           EqualsIgnoringCaseAZ(withoutBlanks, kStatusOff);
 }
 
 std::vector<std::string> RowProblems(const Row& row) {
@@ -115,7 +116,9 @@ std::vector<std::string> RowProblems(const Row& row) {
     return problems;
 }
 
-// The key and value a row names, as the registry compares names.
+// The key and value a row names, letter case ignored in A to Z (catalogue
+// text is code page 1252; the registry itself also ignores the case of the
+// Latin-1 letters, which this leaves apart).
 std::string Target(const Row& row) {
     std::string subtree = Cell(row, kColumnSubtree);
     while (!subtree.empty() && subtree.back() == '\\') {
@@ -123,8 +126,8 @@ std::string Target(const Row& row) {
     }
     const RowKind* kind = FindRowKind(Cell(row, kColumnDataType));
     const bool wholeKey = kind != nullptr && kind->wholeKey;
-    return UpperAZ(subtree) +
-           (wholeKey ? std::string("\n(key)") : "\n" + UpperAZ(Cell(row, kColumnSubkey)));
+    return LowerAZ(subtree) +
+           (wholeKey ? std::string("\n(key)") : "\n" + LowerAZ(Cell(row, kColumnSubkey)));
 }
 
 int Check(const std::vector<std::string>& args, std::ostream& out) {

@@ -68,11 +68,4 @@ std::string Quoted(const std::string& cp1252) {
     return "\"" + Cp1252ToUtf8(cp1252) + "\"";
 }
 
-std::string UpperAZ(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
-    return upper;
-}
-
 }  // namespace quarn::quarnctl

@@ -68,7 +68,4 @@ std::string Cell(const Row& row, std::size_t column);
 // Code page 1252 text in double quotes, as UTF-8.
 std::string Quoted(const std::string& cp1252);
 
-// Names compared as the registry and the catalogue compare them.
-std::string UpperAZ(std::string_view text);
-
 }  // namespace quarn::quarnctl

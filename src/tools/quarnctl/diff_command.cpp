@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 
+#include "system/text_case.h"
 #include "system/text_encoding.h"
 #include "tools/quarnctl/commands.h"
 
@@ -35,7 +36,7 @@ struct SharedColumn {
 };
 
 bool SameColumnName(const FieldDef& x, const FieldDef& y) {
-    return UpperAZ(x.name) == UpperAZ(y.name);
+    return EqualsIgnoringCaseAZ(x.name, y.name);
 }
 
 // Matches the columns by name and reports those that only one file has and
@@ -72,7 +73,7 @@ std::vector<SharedColumn> MatchColumns(const PolicyTable& a, const std::string& 
 // The position of the column named INDEX in any letter case.
 std::optional<std::size_t> IndexColumn(const PolicyTable& table) {
     for (std::size_t i = 0; i < table.Fields().size(); ++i) {
-        if (UpperAZ(table.Fields()[i].name) == "INDEX") {
+        if (EqualsIgnoringCaseAZ(table.Fields()[i].name, "INDEX")) {
             return i;
         }
     }
