@@ -2,87 +2,10 @@
 
 #include <thread>
 
-#include "catalogue/value_conversion.h"
 #include "system/registry_access.h"
 #include "system/text_encoding.h"
 
 namespace quarn {
-namespace {
-
-class ConversionError : public Error {
-  public:
-    explicit ConversionError(std::string_view text)
-        : Error("'" + Cp1252ToUtf8(text) + "' ist kein gültiger Integerwert") {}
-};
-
-std::int32_t ToInteger(std::string_view text) {
-    const auto value = TextToInteger(text);
-    if (!value) {
-        throw ConversionError(text);
-    }
-    return *value;
-}
-
-// Performs the row's kind of change on the open key (or, for whole keys, at
-// keyPath from the root). Returns whether the kind counts as written; a
-// failure raises.
-bool PerformChange(RegistryAccess& registry, std::wstring_view keyPath, std::string_view dataType,
-                   std::string_view subkey, std::string_view keyValue) {
-    const std::wstring name = Cp1252ToUtf16(subkey);
-    if (dataType == "REG_DWHEX") {
-        const auto decimal = HexToDecimalText(keyValue);
-        if (!decimal) {
-            throw ConversionError(keyValue);
-        }
-        registry.WriteInteger(name, ToInteger(*decimal));
-        return true;
-    }
-    if (dataType == "REG_DWORD") {
-        registry.WriteInteger(name, ToInteger(keyValue));
-        return true;
-    }
-    if (dataType == "REG_SZ") {
-        registry.WriteString(name, Cp1252ToUtf16(keyValue));
-        return true;
-    }
-    if (dataType == "REG_BINARY") {
-        registry.WriteBinaryData(name, HexTextToBytes(keyValue));
-        return true;
-    }
-    if (dataType == "DEL_SUBTREE") {
-        registry.DeleteKey(keyPath);
-        return false;
-    }
-    if (dataType == "DEL_SUBKEY") {
-        registry.DeleteValue(name);
-        return false;
-    }
-    if (dataType == "ADD_SUBTREE") {
-        registry.CreateKey(keyPath);
-        return true;
-    }
-    return false;  // not a kind the catalogue knows: its key was still created
-}
-
-}  // namespace
-
-bool IsTooBroadDeletion(std::string_view dataType, std::string_view subtree) {
-    if (dataType != "DEL_SUBTREE") {
-        return false;
-    }
-    const std::size_t slash = subtree.find('\\');
-    std::size_t depth = 0;
-    if (slash != std::string_view::npos) {
-        bool inName = false;
-        for (const char c : subtree.substr(slash + 1)) {
-            if (c != '\\' && !inName) {
-                ++depth;  // a key name begins
-            }
-            inName = c != '\\';
-        }
-    }
-    return depth < kMinDeletedKeyDepth;
-}
 
 void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context) {
     if (context.pause.count() > 0) {
@@ -96,29 +19,29 @@ void ApplyPolicyRow(PolicyTable& table, const RowApplyContext& context) {
         return;
     }
 
-    const std::size_t slash = subtree.find('\\');
-    const std::string_view tag = slash == std::string::npos
-                                     ? std::string_view()
-                                     : std::string_view(subtree).substr(0, slash);
-    const std::wstring keyPath =
-        slash == std::string::npos ? std::wstring() : Cp1252ToUtf16(subtree.substr(slash));
+    const ParsedSubtree parsed = ParseSubtree(subtree);
+    const std::wstring keyPath = Cp1252ToUtf16(parsed.keyPath);
 
     bool written = false;
-    const bool perUser = tag == "HKCU";
+    const bool perUser = parsed.hive == RowHive::PerUser;
     // An account that was never found has no hive: a per-user row then fails
     // without touching HKEY_USERS itself. A deletion of a whole branch of a
     // hive is refused before its key is even opened.
-    if (((perUser && !context.lockedAccountSid.empty()) || tag == "HKLM") &&
+    if (((perUser && !context.lockedAccountSid.empty()) || parsed.hive == RowHive::Machine) &&
         !IsTooBroadDeletion(dataType, subtree)) {
         RegistryAccess registry(kKeyAllAccess, context.registry);
         registry.SetRootKey(perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine);
         const std::wstring fullPath =
             perUser ? L"\\" + std::wstring(context.lockedAccountSid) + keyPath : keyPath;
         registry.OpenKey(fullPath, true);
-        try {
-            written = PerformChange(registry, fullPath, dataType, subkey, keyValue);
-        } catch (const Error&) {
-            written = false;
+        // A kind the catalogue does not know still had its key created.
+        if (const RowKind* kind = FindRowKind(dataType)) {
+            try {
+                kind->apply(registry, fullPath, Cp1252ToUtf16(subkey), keyValue);
+                written = kind->countsAsWritten;
+            } catch (const Error&) {
+                written = false;
+            }
         }
         registry.CloseKey();
     }

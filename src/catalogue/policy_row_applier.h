@@ -5,29 +5,19 @@
 // or created something, "deaktiviert" when it failed, was a deletion, or names
 // an unknown hive or kind. Rows whose STATUS is not exactly "aktiviert" are
 // skipped and left as they are. Nothing is raised: failures become STATUS.
+// The kinds of change and the hive tags are those of catalogue/row_kinds.h.
 
 #include <chrono>
-#include <cstddef>
 #include <string_view>
 
 #include "catalogue/policy_table.h"
+#include "catalogue/row_kinds.h"
 #include "system/registry_backend.h"
 
 namespace quarn {
 
 // Every row waits this long before anything else, skipped rows included.
 inline constexpr std::chrono::milliseconds kRowPause{5};
-
-// A DEL_SUBTREE row must name a key at least this many levels below its
-// hive: HKLM\Software\ or HKCU\Software\Microsoft would take a whole branch
-// of the hive with it.
-inline constexpr std::size_t kMinDeletedKeyDepth = 3;
-
-// Whether a row deletes a key too close to its hive's root (fewer than
-// kMinDeletedKeyDepth key names after the hive tag; empty parts such as a
-// trailing backslash do not count). The applier refuses such rows and
-// quarnctl check reports them.
-bool IsTooBroadDeletion(std::string_view dataType, std::string_view subtree);
 
 struct RowApplyContext {
     RegistryBackend& registry;

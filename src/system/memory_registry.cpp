@@ -2,33 +2,14 @@
 
 #include <algorithm>
 
+#include "system/registry_vocabulary.h"
+#include "system/text_case.h"
+
 namespace quarn {
 namespace {
 
 // The predefined keys' handle values, as Win32 numbers them.
 constexpr std::uintptr_t kRootBase = 0x80000000;
-
-wchar_t UpperCase(wchar_t c) {
-    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-        return static_cast<wchar_t>(c - 0x20);
-    }
-    if (c == 0xFF) {
-        return static_cast<wchar_t>(0x178);
-    }
-    return c;
-}
-
-std::wstring Fold(std::wstring_view name) {
-    std::wstring folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), UpperCase);
-    return folded;
-}
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return UpperCase(x) == UpperCase(y); });
-}
 
 std::vector<std::wstring_view> SplitPath(std::wstring_view path) {
     std::vector<std::wstring_view> parts;
@@ -56,18 +37,19 @@ struct MemoryRegistry::Node {
     std::vector<std::pair<std::wstring, RegistryValue>> values;
 
     std::shared_ptr<Node> Child(std::wstring_view childName) const {
-        const auto it = children.find(Fold(childName));
+        const auto it = children.find(FoldRegistryName(childName));
         return it == children.end() ? nullptr : it->second;
     }
     std::shared_ptr<Node> AddChild(std::wstring_view childName) {
         auto node = std::make_shared<Node>();
         node->name = childName;
-        children.emplace(Fold(childName), node);
+        children.emplace(FoldRegistryName(childName), node);
         return node;
     }
     auto FindValue(std::wstring_view valueName) {
-        return std::find_if(values.begin(), values.end(),
-                            [&](const auto& entry) { return SameName(entry.first, valueName); });
+        return std::find_if(values.begin(), values.end(), [&](const auto& entry) {
+            return SameRegistryName(entry.first, valueName);
+        });
     }
     void MarkDeleted() {
         deleted = true;
@@ -83,8 +65,8 @@ MemoryRegistry::MemoryRegistry() {
     }
     auto& machine = roots_[static_cast<int>(RegistryRoot::LocalMachine)];
     machine->closedForNewKeys = true;
-    for (const wchar_t* name : {L"HARDWARE", L"SAM", L"SECURITY", L"SOFTWARE", L"SYSTEM"}) {
-        machine->AddChild(name)->fixed = true;
+    for (const std::string_view name : kMachineKeys) {
+        machine->AddChild(std::wstring(name.begin(), name.end()))->fixed = true;
     }
     machine->Child(L"SOFTWARE")->AddChild(L"WOW6432Node");
     auto& users = roots_[static_cast<int>(RegistryRoot::Users)];
@@ -103,7 +85,7 @@ void MemoryRegistry::LoadHive(std::wstring_view sid) {
 
 void MemoryRegistry::UnloadHive(std::wstring_view sid) {
     auto& users = roots_[static_cast<int>(RegistryRoot::Users)];
-    const auto it = users->children.find(Fold(sid));
+    const auto it = users->children.find(FoldRegistryName(sid));
     if (it != users->children.end()) {
         it->second->MarkDeleted();
         users->children.erase(it);
@@ -147,8 +129,8 @@ long MemoryRegistry::Walk(const Handle& from, std::wstring_view subKey, std::uin
         node = child;
         // The 32-bit view of the machine's SOFTWARE key is its WOW6432Node.
         const bool redirect = machineRoot && i == 0 && (access & kKeyWow64_32Key) != 0 &&
-                              SameName(parts[0], L"SOFTWARE") &&
-                              !(parts.size() > 1 && SameName(parts[1], L"WOW6432Node"));
+                              SameRegistryName(parts[0], L"SOFTWARE") &&
+                              !(parts.size() > 1 && SameRegistryName(parts[1], L"WOW6432Node"));
         if (redirect) {
             node = node->Child(L"WOW6432Node");
         }
@@ -282,7 +264,7 @@ long MemoryRegistry::DeleteKey(KeyHandle parent, std::wstring_view subKey, std::
         result != kErrorSuccess) {
         return result;
     }
-    const auto it = container->children.find(Fold(parts.back()));
+    const auto it = container->children.find(FoldRegistryName(parts.back()));
     if (it == container->children.end()) {
         return kErrorFileNotFound;
     }

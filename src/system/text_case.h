@@ -1,14 +1,29 @@
 #pragma once
 
-// Letter case as the system compares names: only the letters A to Z change
-// case; every other character, umlauts included, stays as it is. No locale
-// is consulted.
+// Letter case, in one place. Three rules, each for its own kind of name:
+//
+// - A to Z only (LowerAZ, EqualsIgnoringCaseAZ): the system's own names:
+//   account names, catalogue columns, attributes and STATUS words, quarn.ini's
+//   sections and keys, command words. Only the letters A to Z change case;
+//   every other character, umlauts included, stays as it is, and no locale is
+//   consulted, so every station compares alike.
+// - The registry's (FoldRegistryName, SameRegistryName): how the Windows
+//   registry compares key and value names, which ignores case beyond A to Z.
+//   The in-memory stand-in compares by it: A to Z, the Latin-1 letters and
+//   y with diaeresis (whose capital is U+0178) fold to capitals.
+// - The locale stand-in (LowerLatin1, EqualsIgnoringCaseLatin1): away from
+//   Windows, what the service's process queries use where Windows has the
+//   user's locale (CharLowerBuffW, CompareStringW): A to Z and the Latin-1
+//   capitals lowered. Unlike the registry's rule it keeps U+0178 and
+//   y with diaeresis apart, as the tests of the matching rules expect.
 
 #include <algorithm>
 #include <string>
 #include <string_view>
 
 namespace quarn {
+
+// --- A to Z only ---------------------------------------------------------------
 
 constexpr char LowerAZ(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
@@ -43,6 +58,55 @@ inline bool EqualsIgnoringCaseAZ(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
                       [](wchar_t x, wchar_t y) { return LowerAZ(x) == LowerAZ(y); });
+}
+
+// --- The registry's names --------------------------------------------------------
+
+constexpr wchar_t FoldRegistryName(wchar_t c) {
+    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+        return static_cast<wchar_t>(c - 0x20);
+    }
+    if (c == 0xFF) {
+        return static_cast<wchar_t>(0x178);
+    }
+    return c;
+}
+
+// The name in the form two names share when the registry takes them for one.
+inline std::wstring FoldRegistryName(std::wstring_view name) {
+    std::wstring folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](wchar_t c) { return FoldRegistryName(c); });
+    return folded;
+}
+
+inline bool SameRegistryName(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return FoldRegistryName(x) == FoldRegistryName(y);
+           });
+}
+
+// --- The locale stand-in -----------------------------------------------------------
+
+constexpr wchar_t LowerLatin1(wchar_t c) {
+    if ((c >= L'A' && c <= L'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
+        return static_cast<wchar_t>(c + 32);
+    }
+    return c;
+}
+
+inline std::wstring LowerLatin1(std::wstring_view text) {
+    std::wstring lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](wchar_t c) { return LowerLatin1(c); });
+    return lower;
+}
+
+inline bool EqualsIgnoringCaseLatin1(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return LowerLatin1(x) == LowerLatin1(y); });
 }
 
 }  // namespace quarn

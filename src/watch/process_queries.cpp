@@ -1,6 +1,7 @@
 #include "watch/process_queries.h"
 
 #include "system/registry_access.h"
+#include "system/text_case.h"
 
 namespace quarn {
 
@@ -21,19 +22,13 @@ bool IsProgramRunningIn(const std::vector<ProcessEntry>& processes, std::wstring
 }
 
 std::uint32_t FindProcessIdIn(const std::vector<ProcessEntry>& processes, std::wstring_view text) {
-    const auto upper = [](std::wstring_view value) {
-        std::wstring result(value);
-        for (wchar_t& c : result) {
-            c = c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
-        }
-        return result;
-    };
-    const std::wstring wanted = upper(text);
+    // Upper-cased or lower-cased makes no difference when only A to Z change.
+    const std::wstring wanted = LowerAZ(text);
     if (wanted.empty()) {
         return 0;
     }
     for (const ProcessEntry& entry : processes) {
-        if (upper(FileNamePart(entry.exeFile)).find(wanted) != std::wstring::npos) {
+        if (LowerAZ(FileNamePart(entry.exeFile)).find(wanted) != std::wstring::npos) {
             return entry.processId;
         }
     }

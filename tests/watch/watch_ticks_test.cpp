@@ -11,6 +11,7 @@
 #include "system/memory_registry.h"
 #include "system/registry_access.h"
 #include "system/settings.h"
+#include "system/text_case.h"
 #include "watch/watch_ticks.h"
 
 namespace quarn {
@@ -43,11 +44,7 @@ class RecordingStation final : public StationPlatform {
 
     VersionClass WindowsVersionClass() override { return versionClass; }
     bool IsProgramRunning(std::wstring_view name) override {
-        std::wstring lower(name);
-        for (wchar_t& c : lower) {
-            c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-        }
-        return running.count(lower) != 0;
+        return running.count(LowerAZ(name)) != 0;
     }
     bool ShellProcessOpens() override { return shellOpens; }
     LaunchResult LaunchInUserSession(const std::wstring& application,

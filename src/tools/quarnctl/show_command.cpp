@@ -1,0 +1,80 @@
+// quarnctl show: a catalogue file's rows in walk order, as a table.
+
+#include <algorithm>
+
+#include "system/text_encoding.h"
+#include "tools/quarnctl/commands.h"
+
+namespace quarn::quarnctl {
+namespace {
+
+// Characters, not bytes, of UTF-8 text.
+std::size_t DisplayWidth(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out) {
+    const Arguments arguments = ParseArguments(args, {}, 1, "show needs one file name");
+    PolicyTable table = Load(arguments.operands[0]);
+    // The positions the applier reads, the most telling first; each is
+    // labelled with the file's own name for it, since the applier goes by
+    // position whatever a column is called. A file with fewer columns shows
+    // those it has.
+    std::vector<std::size_t> columns;
+    for (const std::size_t column : {kColumnIndex, kColumnStatus, kColumnDataType, kColumnSubtree,
+                                     kColumnSubkey, kColumnKeyValue, kColumnWinVer}) {
+        if (column < table.Fields().size()) {
+            columns.push_back(column);
+        }
+    }
+    std::vector<std::string> header;
+    for (const std::size_t column : columns) {
+        header.push_back(Cp1252ToUtf8(table.Fields()[column].name));
+    }
+    std::vector<std::vector<std::string>> lines;
+    for (const Row& row : VisibleRows(table)) {
+        std::vector<std::string> line;
+        for (const std::size_t column : columns) {
+            line.push_back(Cp1252ToUtf8(Cell(row, column)));
+        }
+        lines.push_back(std::move(line));
+    }
+    std::vector<std::size_t> widths;
+    for (const std::string& name : header) {
+        widths.push_back(DisplayWidth(name));
+    }
+    for (const auto& line : lines) {
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            widths[i] = std::max(widths[i], DisplayWidth(line[i]));
+        }
+    }
+    const auto print = [&](const std::vector<std::string>& line) {
+        std::string text;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            text += line[i];
+            if (i + 1 < line.size()) {
+                text.append(widths[i] - DisplayWidth(line[i]) + 2, ' ');
+            }
+        }
+        out << text << "\n";
+    };
+    print(header);
+    for (const auto& line : lines) {
+        print(line);
+    }
+    out << lines.size() << " rows\n";
+    return kClean;
+}
+
+}  // namespace
+
+const Command kShowCommand = {
+    "show",
+    "  quarnctl show FILE\n"
+    "      Lists the rows of a catalogue file in the order they are applied.\n",
+    Show,
+};
+
+}  // namespace quarn::quarnctl
