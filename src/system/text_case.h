@@ -23,6 +23,20 @@
 
 namespace quarn {
 
+// Every character of text through one rule's per-character mapping, and two
+// texts compared through it; each rule below is its mapping and these two.
+template <typename Char, typename Fold>
+std::basic_string<Char> MapCase(std::basic_string_view<Char> text, Fold fold) {
+    std::basic_string<Char> mapped(text);
+    std::transform(mapped.begin(), mapped.end(), mapped.begin(), fold);
+    return mapped;
+}
+template <typename Char, typename Fold>
+bool EqualUnderCase(std::basic_string_view<Char> a, std::basic_string_view<Char> b, Fold fold) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](Char x, Char y) { return fold(x) == fold(y); });
+}
+
 // --- A to Z only ---------------------------------------------------------------
 
 constexpr char LowerAZ(char c) {
@@ -33,14 +47,10 @@ constexpr wchar_t LowerAZ(wchar_t c) {
 }
 
 inline std::string LowerAZ(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return LowerAZ(c); });
-    return lower;
+    return MapCase(text, [](char c) { return LowerAZ(c); });
 }
 inline std::wstring LowerAZ(std::wstring_view text) {
-    std::wstring lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return LowerAZ(c); });
-    return lower;
+    return MapCase(text, [](wchar_t c) { return LowerAZ(c); });
 }
 inline std::string LowerAZ(const std::string& text) {
     return LowerAZ(std::string_view(text));
@@ -50,14 +60,10 @@ inline std::wstring LowerAZ(const std::wstring& text) {
 }
 
 inline bool EqualsIgnoringCaseAZ(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAZ(x) == LowerAZ(y);
-           });
+    return EqualUnderCase(a, b, [](char c) { return LowerAZ(c); });
 }
 inline bool EqualsIgnoringCaseAZ(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return LowerAZ(x) == LowerAZ(y); });
+    return EqualUnderCase(a, b, [](wchar_t c) { return LowerAZ(c); });
 }
 
 // --- The registry's names --------------------------------------------------------
@@ -74,17 +80,11 @@ constexpr wchar_t FoldRegistryName(wchar_t c) {
 
 // The name in the form two names share when the registry takes them for one.
 inline std::wstring FoldRegistryName(std::wstring_view name) {
-    std::wstring folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](wchar_t c) { return FoldRegistryName(c); });
-    return folded;
+    return MapCase(name, [](wchar_t c) { return FoldRegistryName(c); });
 }
 
 inline bool SameRegistryName(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-               return FoldRegistryName(x) == FoldRegistryName(y);
-           });
+    return EqualUnderCase(a, b, [](wchar_t c) { return FoldRegistryName(c); });
 }
 
 // --- The locale stand-in -----------------------------------------------------------
@@ -97,16 +97,11 @@ constexpr wchar_t LowerLatin1(wchar_t c) {
 }
 
 inline std::wstring LowerLatin1(std::wstring_view text) {
-    std::wstring lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](wchar_t c) { return LowerLatin1(c); });
-    return lower;
+    return MapCase(text, [](wchar_t c) { return LowerLatin1(c); });
 }
 
 inline bool EqualsIgnoringCaseLatin1(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return LowerLatin1(x) == LowerLatin1(y); });
+    return EqualUnderCase(a, b, [](wchar_t c) { return LowerLatin1(c); });
 }
 
 }  // namespace quarn
