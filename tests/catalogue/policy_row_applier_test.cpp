@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "catalogue/policy_row_applier.h"
+#include "support/apply_one_row.h"
 #include "support/registry_backends.h"
 #include "system/registry_access.h"
 
@@ -36,16 +37,8 @@ class PolicyRowApplier : public ::testing::TestWithParam<std::string> {
         return "\\Software\\" + std::string(name_.begin(), name_.end());
     }
 
-    // Applies one row as a pass does: edit, apply, move on (which posts).
     std::string Apply(const PolicyRecord& record, std::wstring_view sid) {
-        PolicyTable table;
-        table.CreateDataSet();
-        table.AppendRow(record);
-        table.First();
-        table.Edit();
-        ApplyPolicyRow(table, {registry_->Backend(), sid, std::chrono::milliseconds(0)});
-        table.Next();
-        return table.GetFieldText(kColumnStatus);
+        return test::ApplyOneRow(record, registry_->Backend(), sid);
     }
 
     std::string Apply(const PolicyRecord& record) { return Apply(record, sid_); }

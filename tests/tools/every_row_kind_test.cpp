@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "catalogue/policy_row_applier.h"
+#include "support/apply_one_row.h"
 #include "support/registry_backends.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
@@ -97,14 +98,7 @@ class EveryRowKind : public ::testing::TestWithParam<std::string> {
     }
 
     std::string Apply(const PolicyRecord& record) {
-        PolicyTable table;
-        table.CreateDataSet();
-        table.AppendRow(record);
-        table.First();
-        table.Edit();
-        ApplyPolicyRow(table, {registry_->Backend(), sid_, std::chrono::milliseconds(0)});
-        table.Next();
-        return table.GetFieldText(kColumnStatus);
+        return test::ApplyOneRow(record, registry_->Backend(), sid_);
     }
 
     std::string Check(const PolicyRecord& record) {
