@@ -1,7 +1,6 @@
 #include "quarn/application_win32.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 namespace quarn {
 
@@ -11,7 +10,9 @@ Application& Application::Instance() {
 }
 
 void Application::Initialize() {
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (!com_) {
+        com_.emplace(COINIT_APARTMENTTHREADED);
+    }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
     if (Handle() == nullptr) {

@@ -7,9 +7,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "quarn/window_win32.h"
+#include "system/com_win32.h"
 
 namespace quarn {
 
@@ -40,6 +42,8 @@ class Application final : public Window {
     std::optional<LRESULT> OnOtherMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnActivate(WORD state) override;
 
+    // From the first Initialize to the program's end.
+    std::optional<win32::ComInitialization> com_;
     std::wstring title_ = L"QUARN";
     HWND mainWindow_ = nullptr;
     bool quitRequested_ = false;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "system/gdi_win32.h"
+
 namespace quarn {
 
 void DrawColorButtonFace(HDC dc, RECT rect, UINT state, bool isFocused, COLORREF color,
@@ -15,21 +17,17 @@ void DrawColorButtonFace(HDC dc, RECT rect, UINT state, bool isFocused, COLORREF
     const bool disabled = (state & ODS_DISABLED) != 0;
 
     if (isFocused || focus) {
-        const HGDIOBJ pen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
+        const win32::SelectedObject pen(dc, ::GetStockObject(DC_PEN));
         ::SetDCPenColor(dc, ::GetSysColor(COLOR_WINDOWFRAME));
-        const HGDIOBJ brush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+        const win32::SelectedObject brush(dc, ::GetStockObject(NULL_BRUSH));
         ::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-        ::SelectObject(dc, brush);
-        ::SelectObject(dc, pen);
         ::InflateRect(&rect, -1, -1);
     }
     if (pressed) {
-        const HGDIOBJ pen = ::SelectObject(dc, ::GetStockObject(DC_PEN));
+        const win32::SelectedObject pen(dc, ::GetStockObject(DC_PEN));
         ::SetDCPenColor(dc, ::GetSysColor(COLOR_BTNSHADOW));
-        const HGDIOBJ brush = ::SelectObject(dc, ::GetSysColorBrush(COLOR_BTNFACE));
+        const win32::SelectedObject brush(dc, ::GetSysColorBrush(COLOR_BTNFACE));
         ::Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
-        ::SelectObject(dc, brush);
-        ::SelectObject(dc, pen);
         ::InflateRect(&rect, -1, -1);
         ::OffsetRect(&rect, 1, 1);
     } else {
@@ -37,9 +35,8 @@ void DrawColorButtonFace(HDC dc, RECT rect, UINT state, bool isFocused, COLORREF
                            DFCS_BUTTONPUSH | DFCS_ADJUSTRECT | (disabled ? DFCS_INACTIVE : 0));
     }
 
-    const HBRUSH face = ::CreateSolidBrush(color);
-    ::FillRect(dc, &rect, face);
-    ::DeleteObject(face);
+    const win32::unique_hbrush face(::CreateSolidBrush(color));
+    ::FillRect(dc, &rect, face.get());
 
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
@@ -109,9 +106,9 @@ void TColorButton::SetFocused(bool focused) {
 
 void TColorButton::DrawItem(const DRAWITEMSTRUCT& item) {
     const Canvas canvas(item.hDC);
-    ::SelectObject(canvas.Handle(),
-                   reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-    ::SelectObject(canvas.Handle(), ::GetSysColorBrush(COLOR_BTNFACE));
+    const win32::SelectedObject font(
+        canvas.Handle(), reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    const win32::SelectedObject brush(canvas.Handle(), ::GetSysColorBrush(COLOR_BTNFACE));
     DrawColorButtonFace(canvas.Handle(), item.rcItem, item.itemState, isFocused_, color_, Caption(),
                         hwnd_, OnDrawButton);
 }

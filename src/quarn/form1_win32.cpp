@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "quarn/about_pictures_win32.h"
 #include "quarn/application_win32.h"
 #include "quarn/form1_ids.h"
 #include "quarn/form7_win32.h"
@@ -64,10 +65,10 @@ HWND CreatePanel(HWND parent) {
                              kClientHeight, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
 }
 
-HFONT MakeFont(int height, int weight) {
-    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                         DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+win32::unique_hfont MakeFont(int height, int weight) {
+    return win32::unique_hfont(::CreateFontW(
+        height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
 }
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
@@ -101,61 +102,6 @@ LRESULT CALLBACK ProgramFieldProc(HWND field, UINT message, WPARAM wParam, LPARA
     return ::DefSubclassProc(field, message, wParam, lParam);
 }
 
-// The information panel's pictures: a public-access station, and a lock.
-void DrawStation(HDC dc, const RECT& area) {
-    const HBRUSH back = ::CreateSolidBrush(RGB(232, 238, 246));
-    ::FillRect(dc, &area, back);
-    ::DeleteObject(back);
-    const int cx = (area.left + area.right) / 2;
-    const int width = (area.right - area.left) * 9 / 20;
-    const int top = area.top + 14;
-    const int height = (area.bottom - area.top) * 11 / 20;
-    // The screen in its case, with a locked-down application on it.
-    const HBRUSH caseBrush = ::CreateSolidBrush(RGB(52, 63, 82));
-    const HGDIOBJ oldBrush = ::SelectObject(dc, caseBrush);
-    const HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-    ::RoundRect(dc, cx - width / 2, top, cx + width / 2, top + height, 12, 12);
-    const HBRUSH screen = ::CreateSolidBrush(RGB(66, 133, 214));
-    ::SelectObject(dc, screen);
-    ::Rectangle(dc, cx - width / 2 + 8, top + 8, cx + width / 2 - 8, top + height - 8);
-    const HBRUSH window = ::CreateSolidBrush(RGB(245, 248, 252));
-    ::SelectObject(dc, window);
-    ::Rectangle(dc, cx - width / 2 + 18, top + 18, cx + width / 2 - 18, top + height - 18);
-    // The stand and the foot.
-    ::SelectObject(dc, caseBrush);
-    ::Rectangle(dc, cx - 9, top + height, cx + 9, area.bottom - 26);
-    ::RoundRect(dc, cx - width / 3, area.bottom - 30, cx + width / 3, area.bottom - 14, 8, 8);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(caseBrush);
-    ::DeleteObject(screen);
-    ::DeleteObject(window);
-}
-
-void DrawLock(HDC dc, const RECT& area) {
-    ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_BTNFACE));
-    const int cx = (area.left + area.right) / 2;
-    const int size = std::min(area.right - area.left, area.bottom - area.top);
-    const int bodyTop = area.top + size * 9 / 20;
-    const HPEN shackle = ::CreatePen(PS_SOLID, size / 10, RGB(120, 128, 140));
-    const HGDIOBJ oldPen = ::SelectObject(dc, shackle);
-    const HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
-    ::Arc(dc, cx - size / 4, area.top + size / 8, cx + size / 4, bodyTop + size / 6, cx + size / 4,
-          bodyTop, cx - size / 4, bodyTop);
-    ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-    const HBRUSH body = ::CreateSolidBrush(RGB(0, 176, 80));
-    ::SelectObject(dc, body);
-    ::RoundRect(dc, cx - size * 7 / 20, bodyTop, cx + size * 7 / 20, area.top + size * 19 / 20, 10,
-                10);
-    ::SelectObject(dc, ::GetStockObject(BLACK_BRUSH));
-    ::Ellipse(dc, cx - size / 16, bodyTop + size / 6, cx + size / 16,
-              bodyTop + size / 6 + size / 8);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-    ::DeleteObject(shackle);
-    ::DeleteObject(body);
-}
-
 // A chosen file as Windows writes its paths: the watch service and the
 // watchdog take "Program" as such.
 std::wstring WithBackslashes(std::wstring path) {
@@ -167,9 +113,7 @@ std::wstring WithBackslashes(std::wstring path) {
 
 TForm1::TForm1(FormDialogs& dialogs, Options options)
     : dialogs_(dialogs), options_(std::move(options)) {
-    const HDC screen = ::GetDC(nullptr);
-    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    const int dpi = ::GetDeviceCaps(win32::unique_window_dc(nullptr).get(), LOGPIXELSY);
     font_ = MakeFont(-::MulDiv(8, dpi, 72), FW_NORMAL);
     boldFont_ = MakeFont(-::MulDiv(8, dpi, 72), FW_BOLD);
     titleFont_ = MakeFont(-24, FW_BOLD);
@@ -207,56 +151,53 @@ TForm1::TForm1(FormDialogs& dialogs, Options options)
 TForm1::~TForm1() {
     Catalogues.reset();
     if (Handle() != nullptr) {
-        ::DestroyWindow(Handle());
+        ::DestroyWindow(Handle());  // before its fonts go
     }
-    ::DeleteObject(font_);
-    ::DeleteObject(boldFont_);
-    ::DeleteObject(titleFont_);
 }
 
 void TForm1::CreateControls() {
     PanelSystem = CreatePanel(Handle());
     PanelAbout = CreatePanel(Handle());
 
-    MakeLabel(PanelSystem, L"QUARN Username", 16, 10, 200, 14, font_);
-    QUARNUSER = MakeEdit(PanelSystem, kUserId, 16, 26, 200, font_);
-    QUARNlock.Create(PanelSystem, kLockId, L"Lock", 226, 25, 90, 24, font_);
-    MakeLabel(PanelSystem, L"QUARN User Password", 16, 56, 200, 14, font_);
+    MakeLabel(PanelSystem, L"QUARN Username", 16, 10, 200, 14, font_.get());
+    QUARNUSER = MakeEdit(PanelSystem, kUserId, 16, 26, 200, font_.get());
+    QUARNlock.Create(PanelSystem, kLockId, L"Lock", 226, 25, 90, 24, font_.get());
+    MakeLabel(PanelSystem, L"QUARN User Password", 16, 56, 200, 14, font_.get());
     // Masked from the start: the stored password is never shown unasked.
-    USERPASSWORD = MakeEdit(PanelSystem, kPasswordId, 16, 72, 200, font_, ES_PASSWORD);
+    USERPASSWORD = MakeEdit(PanelSystem, kPasswordId, 16, 72, 200, font_.get(), ES_PASSWORD);
     ::SendMessageW(USERPASSWORD, EM_SETPASSWORDCHAR, L'*', 0);
-    ShowPass.Create(PanelSystem, kShowPassId, L"visible", 226, 71, 90, 24, font_);
+    ShowPass.Create(PanelSystem, kShowPassId, L"visible", 226, 71, 90, 24, font_.get());
     CompleteLockDown =
         MakeControl(PanelSystem, L"BUTTON", L"Lock Down", WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-                    kLockDownId, 340, 27, 150, 20, font_);
+                    kLockDownId, 340, 27, 150, 20, font_.get());
     AutoLogon = MakeControl(PanelSystem, L"BUTTON", L"Auto Logon", WS_TABSTOP | BS_AUTOCHECKBOX, 0,
-                            kAutoLogonId, 340, 73, 150, 20, font_);
-    MakeLabel(PanelSystem, L"QUARN Application", 16, 102, 300, 14, font_);
-    QUARNProgram = MakeEdit(PanelSystem, kProgramId, 16, 118, 300, font_);
+                            kAutoLogonId, 340, 73, 150, 20, font_.get());
+    MakeLabel(PanelSystem, L"QUARN Application", 16, 102, 300, 14, font_.get());
+    QUARNProgram = MakeEdit(PanelSystem, kProgramId, 16, 118, 300, font_.get());
     ::SetWindowSubclass(QUARNProgram, ProgramFieldProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    MakeLabel(PanelSystem, L"QUARN Application Parameter", 328, 102, 184, 14, font_);
-    QUARNParameter = MakeEdit(PanelSystem, kParameterId, 328, 118, 170, font_);
+    MakeLabel(PanelSystem, L"QUARN Application Parameter", 328, 102, 184, 14, font_.get());
+    QUARNParameter = MakeEdit(PanelSystem, kParameterId, 328, 118, 170, font_.get());
     ProgressBar1 = ::CreateWindowExW(
         0, PROGRESS_CLASSW, L"", WS_CHILD | PBS_SMOOTH, 16, 154, 482, 16, PanelSystem,
         reinterpret_cast<HMENU>(static_cast<std::intptr_t>(kProgressBarId)),
         ::GetModuleHandleW(nullptr), nullptr);
-    Label3 = MakeLabel(PanelSystem, L"SID:", 16, 180, 30, 16, boldFont_);
-    QUARNSID = MakeLabel(PanelSystem, L"SID", 48, 180, 450, 16, boldFont_);
+    Label3 = MakeLabel(PanelSystem, L"SID:", 16, 180, 30, 16, boldFont_.get());
+    QUARNSID = MakeLabel(PanelSystem, L"SID", 48, 180, 450, 16, boldFont_.get());
     ::SetWindowLongPtrW(QUARNSID, GWLP_ID, kSidLabelId);
     Button1 = MakeControl(PanelSystem, L"BUTTON", L"Password", WS_TABSTOP | BS_PUSHBUTTON, 0,
-                          kPasswordButtonId, 408, 234, 90, 25, font_);
+                          kPasswordButtonId, 408, 234, 90, 25, font_.get());
     WriteAll = ::CreateWindowExW(0, L"BUTTON", L"WriteAll", WS_CHILD | BS_PUSHBUTTON, 0, 0, 75, 25,
                                  PanelSystem,
                                  reinterpret_cast<HMENU>(static_cast<std::intptr_t>(kWriteAllId)),
                                  ::GetModuleHandleW(nullptr), nullptr);
 
-    Label2 = MakeLabel(PanelAbout, L"QUARN", 16, 8, 200, 32, titleFont_);
-    Release = MakeLabel(PanelAbout, L"Release", 16, 44, 300, 16, font_);
+    Label2 = MakeLabel(PanelAbout, L"QUARN", 16, 8, 200, 32, titleFont_.get());
+    Release = MakeLabel(PanelAbout, L"Release", 16, 44, 300, 16, font_.get());
     ::SetWindowLongPtrW(Release, GWLP_ID, kReleaseLabelId);
     Image1 = MakeControl(PanelAbout, L"STATIC", L"", SS_OWNERDRAW | SS_NOTIFY, 0, kImage1Id, 16, 68,
-                         300, 190, font_);
+                         300, 190, font_.get());
     Image2 = MakeControl(PanelAbout, L"STATIC", L"", SS_OWNERDRAW, 0, kImage2Id, 356, 20, 140, 140,
-                         font_);
+                         font_.get());
     BringToFront(PanelSystem);
 }
 

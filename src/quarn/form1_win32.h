@@ -17,6 +17,7 @@
 #include "quarn/form_dialogs_win32.h"
 #include "quarn/locked_account_sid.h"
 #include "quarn/window_win32.h"
+#include "system/gdi_win32.h"
 #include "system/updates_win32.h"
 
 namespace quarn {
@@ -148,9 +149,9 @@ class TForm1 final : public Window, private CatalogueWindow {
 
     FormDialogs& dialogs_;
     Options options_;
-    HFONT font_ = nullptr;
-    HFONT boldFont_ = nullptr;
-    HFONT titleFont_ = nullptr;
+    win32::unique_hfont font_;
+    win32::unique_hfont boldFont_;
+    win32::unique_hfont titleFont_;
     bool started_ = false;         // the start-up sequence ran already
     bool closeAfterPass_ = false;  // a close asked for during a pass
     bool settingField_ = false;    // SetFieldText runs the change operation itself

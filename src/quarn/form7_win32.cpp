@@ -240,13 +240,12 @@ struct UrlCacheWalkTraits : win32::NullMeansEmpty<HANDLE> {
     static void Release(Type handle) { ::FindCloseUrlCache(handle); }
 };
 
-HFONT MakeFont(int weight) {
-    const HDC screen = ::GetDC(nullptr);
-    const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ::ReleaseDC(nullptr, screen);
-    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                         DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+win32::unique_hfont MakeFont(int weight) {
+    const int dpi = ::GetDeviceCaps(win32::unique_window_dc(nullptr).get(), LOGPIXELSY);
+    return win32::unique_hfont(::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, weight, FALSE, FALSE,
+                                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                             CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                             DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
 }
 
 HWND MakeChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int id,
@@ -267,20 +266,18 @@ int ExecuteCommandLine(const std::wstring& commandLine, int show, bool wait) {
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
     startup.wShowWindow = static_cast<WORD>(show);
     std::wstring command = commandLine;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
                           CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                          &process)) {
+                          process.put())) {
         return -1;
     }
-    const win32::unique_handle processHandle(process.hProcess);
-    const win32::unique_handle threadHandle(process.hThread);
     if (!wait) {
         return 0;
     }
     DWORD exitCode = 0;
-    ::WaitForSingleObject(processHandle.get(), INFINITE);
-    ::GetExitCodeProcess(processHandle.get(), &exitCode);
+    ::WaitForSingleObject(process.process(), INFINITE);
+    ::GetExitCodeProcess(process.process(), &exitCode);
     return static_cast<int>(exitCode);
 }
 
@@ -290,21 +287,25 @@ TForm7::TForm7(FormDialogs& dialogs, Options options)
     boldFont_ = MakeFont(FW_BOLD);
     Create(L"TForm7", WS_EX_TOOLWINDOW, L" QUARN Update", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
            kClientWidth, kClientHeight, options_.mainWindow, nullptr);
-    Label1 = MakeChild(Handle(), L"STATIC", L"please download and install ...",
-                       WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, -1, 8, 8, 167, 13, boldFont_);
+    Label1 =
+        MakeChild(Handle(), L"STATIC", L"please download and install ...",
+                  WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, -1, 8, 8, 167, 13, boldFont_.get());
     Gauge1 = MakeChild(Handle(), PROGRESS_CLASSW, L"", WS_VISIBLE | PBS_SMOOTH, -1, 8, 30, 324, 27,
-                       font_);
+                       font_.get());
     ::SendMessageW(Gauge1, PBM_SETRANGE32, 0, 100);
     Button1 = MakeChild(Handle(), L"BUTTON", L"Button1", BS_PUSHBUTTON, kButton1Id, 257, 12, 75, 25,
-                        font_);
+                        font_.get());
     Button2 = MakeChild(Handle(), L"BUTTON", L"&Close", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                        kButton2Id, 132, 68, 75, 25, font_);
+                        kButton2Id, 132, 68, 75, 25, font_.get());
     FormCreate();
 }
 
 TForm7::~TForm7() {
     if (download_) {
         download_->Discard();
+    }
+    if (Handle() != nullptr) {
+        ::DestroyWindow(Handle());  // before its fonts go
     }
 }
 

@@ -16,6 +16,7 @@
 #include "quarn/form_dialogs_win32.h"
 #include "quarn/window_win32.h"
 #include "system/com_win32.h"
+#include "system/gdi_win32.h"
 
 namespace quarn {
 
@@ -94,8 +95,8 @@ class TForm7 final : public Window {
     Options options_;
     std::optional<std::string> installerSha256_;
     win32::ComPtr<cDownloadStatusCallback> download_;
-    HFONT font_ = nullptr;
-    HFONT boldFont_ = nullptr;
+    win32::unique_hfont font_;
+    win32::unique_hfont boldFont_;
 };
 
 }  // namespace quarn

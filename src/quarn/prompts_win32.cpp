@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "quarn/input_query_layout.h"
+#include "system/gdi_win32.h"
 
 namespace quarn {
 namespace {
@@ -55,21 +56,25 @@ void Initialise(HWND dialog, const DialogState& state) {
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
 
     // The average character size of the font, and the wrapped prompt's size.
-    const HDC dc = ::GetDC(dialog);
-    const HGDIOBJ previous = ::SelectObject(dc, font);
-    static constexpr wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    SIZE alphabet{};
-    ::GetTextExtentPoint32W(dc, kAlphabet, 52, &alphabet);
-    const int cx = alphabet.cx / 52;
-    const int cy = alphabet.cy;
-    const InputQueryLayout widths = LayoutInputQuery(cx, cy, 0, 0, 0);
-    RECT promptRect{0, 0, widths.promptMaxWidth, 0};
-    ::DrawTextW(dc, state.prompt->c_str(), -1, &promptRect,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    int cx = 0;
+    int cy = 0;
+    RECT promptRect{};
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, previous);
-    ::ReleaseDC(dialog, dc);
+    {
+        const win32::unique_window_dc dc(dialog);
+        const win32::SelectedObject selected(dc.get(), font);
+        static constexpr wchar_t kAlphabet[] =
+            L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        SIZE alphabet{};
+        ::GetTextExtentPoint32W(dc.get(), kAlphabet, 52, &alphabet);
+        cx = alphabet.cx / 52;
+        cy = alphabet.cy;
+        const InputQueryLayout widths = LayoutInputQuery(cx, cy, 0, 0, 0);
+        promptRect = {0, 0, widths.promptMaxWidth, 0};
+        ::DrawTextW(dc.get(), state.prompt->c_str(), -1, &promptRect,
+                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        ::GetTextMetricsW(dc.get(), &metrics);
+    }
 
     // An edit control sized for one line of the font, with its 3D border.
     const int editHeight = metrics.tmHeight + 2 * ::GetSystemMetrics(SM_CYEDGE) + 4;

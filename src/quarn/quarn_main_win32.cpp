@@ -5,8 +5,6 @@
 // then the main window runs.
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <objbase.h>
 
 #include <filesystem>
 
@@ -15,6 +13,7 @@
 #include "quarn/form7_win32.h"
 #include "quarn/logon_shell.h"
 #include "system/admin_password.h"
+#include "system/com_win32.h"
 #include "system/handle_win32.h"
 #include "system/settings.h"
 #include "system/system_queries.h"
@@ -46,12 +45,9 @@ void RunHidden(std::wstring commandLine) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                         &startup, &process)) {
-        const quarn::win32::unique_handle thread(process.hThread);
-        const quarn::win32::unique_handle child(process.hProcess);
-    }
+    quarn::win32::unique_process_information process;
+    ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, process.put());
 }
 
 }  // namespace
@@ -83,13 +79,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             dialogs.ShowMessage(L"administrator privileges required !!");
             return 0;
         }
-        ::CoInitialize(nullptr);
-        try {
-            QueryDomainRole();
-        } catch (const std::exception&) {
-            // Without WMI the role stays unknown, which counts as a workstation.
+        {
+            const win32::ComInitialization com;
+            try {
+                QueryDomainRole();
+            } catch (const std::exception&) {
+                // Without WMI the role stays unknown, which counts as a workstation.
+            }
         }
-        ::CoUninitialize();
 
         Application& application = Application::Instance();
         application.Initialize();

@@ -55,15 +55,10 @@ bool RunAsAccount(const std::wstring& account, const std::wstring& domain,
          L" commandLine=" + Quoted(commandLine) + L" flags=" + std::to_wstring(creationFlags));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     std::wstring command = L"\"" + application + L"\" " + commandLine;
-    if (!::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
-        return false;
-    }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
-    return true;
+    return ::CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                            nullptr, nullptr, &startup, process.put()) != FALSE;
 }
 
 }  // namespace quarn

@@ -33,17 +33,13 @@ bool RunAsAccount(const std::wstring& account, const std::wstring& domain,
                   const std::wstring& commandLine, DWORD creationFlags, void* environment) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     std::wstring command = commandLine;
-    if (!::CreateProcessWithLogonW(
-            account.c_str(), domain.c_str(), password.c_str(), LOGON_WITH_PROFILE,
-            application.c_str(), command.empty() ? nullptr : command.data(),
-            creationFlags | CREATE_UNICODE_ENVIRONMENT, environment, nullptr, &startup, &process)) {
-        return false;
-    }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
-    return true;
+    return ::CreateProcessWithLogonW(account.c_str(), domain.c_str(), password.c_str(),
+                                     LOGON_WITH_PROFILE, application.c_str(),
+                                     command.empty() ? nullptr : command.data(),
+                                     creationFlags | CREATE_UNICODE_ENVIRONMENT, environment,
+                                     nullptr, &startup, process.put()) != FALSE;
 }
 
 }  // namespace quarn

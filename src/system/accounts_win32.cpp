@@ -34,28 +34,16 @@ class NetBuffer {
     LPBYTE buffer_ = nullptr;
 };
 
-// The SID S-1-5-32-544, freed with its owner.
-class AdministratorsSid {
-  public:
-    AdministratorsSid() {
-        SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-        if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                        DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid_)) {
-            sid_ = nullptr;
-        }
+// The SID S-1-5-32-544; empty when it cannot be made.
+win32::unique_sid AdministratorsSid() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    win32::unique_sid sid;
+    if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, sid.put())) {
+        return {};
     }
-    AdministratorsSid(const AdministratorsSid&) = delete;
-    AdministratorsSid& operator=(const AdministratorsSid&) = delete;
-    ~AdministratorsSid() {
-        if (sid_ != nullptr) {
-            ::FreeSid(sid_);
-        }
-    }
-    PSID get() const { return sid_; }
-
-  private:
-    PSID sid_ = nullptr;
-};
+    return sid;
+}
 
 void ChangeAdministrators(bool add) {
     ChangeLocalGroupMember(GetAdministratorsGroupName(), LockedAccountMemberName(), add);
@@ -64,8 +52,8 @@ void ChangeAdministrators(bool add) {
 }  // namespace
 
 std::wstring GetAdministratorsGroupName() {
-    const AdministratorsSid sid;
-    if (sid.get() == nullptr) {
+    const win32::unique_sid sid = AdministratorsSid();
+    if (!sid) {
         return {};
     }
     DWORD nameLength = 0;

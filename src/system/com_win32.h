@@ -1,10 +1,11 @@
 #pragma once
 
-// Owners for COM objects, BSTRs and VARIANTs, and the error of a failed COM
-// call.
+// COM for a thread, owners for COM objects, BSTRs and VARIANTs, and the error
+// of a failed COM call.
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <oleauto.h>
 
 #include <string>
@@ -13,6 +14,28 @@
 #include "system/error.h"
 
 namespace quarn::win32 {
+
+// COM for the calling thread (CoInitializeEx) until the end of the scope, which
+// undoes only an initialisation that succeeded. A thread that already has an
+// apartment of the other model keeps it: the call fails with
+// RPC_E_CHANGED_MODE, COM stays usable, and the end leaves it alone.
+class ComInitialization {
+  public:
+    explicit ComInitialization(DWORD model = COINIT_APARTMENTTHREADED)
+        : result_(::CoInitializeEx(nullptr, model)) {}
+    ComInitialization(const ComInitialization&) = delete;
+    ComInitialization& operator=(const ComInitialization&) = delete;
+    ~ComInitialization() {
+        if (SUCCEEDED(result_)) {
+            ::CoUninitialize();
+        }
+    }
+
+    HRESULT Result() const { return result_; }
+
+  private:
+    HRESULT result_;
+};
 
 template <typename T>
 class ComPtr {

@@ -76,6 +76,11 @@ struct LibraryTraits : NullMeansEmpty<HMODULE> {
     static void Release(Type module) { ::FreeLibrary(module); }
 };
 
+// SIDs from AllocateAndInitializeSid.
+struct SidTraits : NullMeansEmpty<PSID> {
+    static void Release(Type sid) { ::FreeSid(sid); }
+};
+
 struct ServiceHandleTraits : NullMeansEmpty<SC_HANDLE> {
     static void Release(Type handle) { ::CloseServiceHandle(handle); }
 };
@@ -87,5 +92,50 @@ using unique_handle = UniqueHandle<KernelHandleTraits>;
 using unique_file = UniqueHandle<FileHandleTraits>;
 using unique_hlocal = UniqueHandle<LocalMemoryTraits>;
 using unique_hmodule = UniqueHandle<LibraryTraits>;
+using unique_sid = UniqueHandle<SidTraits>;
+// A CreateToolhelp32Snapshot snapshot, which fails as CreateFileW does.
+using unique_toolhelp_snapshot = UniqueHandle<FileHandleTraits>;
+
+// Both handles that CreateProcessW and its kin hand out, the process's and
+// its first thread's, closed together.
+class unique_process_information {
+  public:
+    unique_process_information() = default;
+    unique_process_information(unique_process_information&& other) noexcept
+        : information_(std::exchange(other.information_, {})) {}
+    unique_process_information& operator=(unique_process_information&& other) noexcept {
+        reset();
+        information_ = std::exchange(other.information_, {});
+        return *this;
+    }
+    unique_process_information(const unique_process_information&) = delete;
+    unique_process_information& operator=(const unique_process_information&) = delete;
+    ~unique_process_information() { reset(); }
+
+    // For the call that starts the process; whatever was held is closed first.
+    PROCESS_INFORMATION* put() {
+        reset();
+        return &information_;
+    }
+    HANDLE process() const { return information_.hProcess; }
+    HANDLE thread() const { return information_.hThread; }
+    DWORD process_id() const { return information_.dwProcessId; }
+    // Keeps only the process: its handle goes to an owner of its own, the
+    // thread's is closed.
+    [[nodiscard]] unique_handle take_process() {
+        unique_handle process(std::exchange(information_.hProcess, nullptr));
+        reset();
+        return process;
+    }
+    void reset() {
+        const unique_handle thread(information_.hThread);
+        const unique_handle process(information_.hProcess);
+        information_ = {};
+    }
+    explicit operator bool() const { return information_.hProcess != nullptr; }
+
+  private:
+    PROCESS_INFORMATION information_{};
+};
 
 }  // namespace quarn::win32

@@ -9,7 +9,8 @@ namespace quarn {
 
 std::vector<ProcessEntry> ListProcesses() {
     std::vector<ProcessEntry> processes;
-    const win32::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    const win32::unique_toolhelp_snapshot snapshot(
+        ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) {
         return processes;
     }

@@ -53,9 +53,10 @@ bool IsAdministrator() {
         return false;
     }
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
+    win32::unique_sid administrators;
     if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                    administrators.put())) {
         return false;
     }
     // A group the token holds for deny only (a filtered administrator token
@@ -63,9 +64,8 @@ bool IsAdministrator() {
     const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
     bool found = false;
     for (DWORD i = 0; i < groups->GroupCount && !found; ++i) {
-        found = ::EqualSid(groups->Groups[i].Sid, administrators) != FALSE;
+        found = ::EqualSid(groups->Groups[i].Sid, administrators.get()) != FALSE;
     }
-    ::FreeSid(administrators);
     return found;
 }
 

@@ -98,14 +98,12 @@ LaunchResult LaunchInUserSession(const std::wstring& application, const std::wst
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWDEFAULT;
     std::wstring command = commandLine;  // the call may write into it
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     if (!::CreateProcessAsUserW(token.get(), application.c_str(), command.data(), nullptr, nullptr,
                                 FALSE, kCreationFlags, environment.get(), workingDirectory.c_str(),
-                                &startup, &process)) {
+                                &startup, process.put())) {
         return CallFailed(L"CreateProcessAsUserW", ::GetLastError());
     }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
     return {LaunchResult::Outcome::Started, L""};
 }
 

@@ -155,13 +155,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TService_watch service;  // ServiceCreate runs at every start
     theService = &service;
 
-    int count = 0;
-    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     std::vector<std::wstring> arguments;
-    for (int i = 1; i < count; ++i) {
-        arguments.emplace_back(argv[i]);
+    {
+        int count = 0;
+        wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+        const win32::unique_hlocal argvMemory(argv);
+        for (int i = 1; i < count; ++i) {
+            arguments.emplace_back(argv[i]);
+        }
     }
-    ::LocalFree(argv);
     const ServiceCommand command = ParseServiceCommandLine(arguments);
     if (command.action != ServiceAction::Run) {
         Install(service, command);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "quarn/color_button_win32.h"
+#include "system/gdi_win32.h"
 
 namespace quarn {
 namespace {
@@ -17,26 +18,20 @@ constexpr int kHeight = 30;
 // A face drawn into a bitmap of its own, read back pixel by pixel.
 class Face {
   public:
-    Face(UINT state, bool isFocused, COLORREF color, const std::wstring& caption = L"lock") {
-        const HDC screen = ::GetDC(nullptr);
-        dc_ = ::CreateCompatibleDC(screen);
-        bitmap_ = ::CreateCompatibleBitmap(screen, kWidth, kHeight);
-        ::ReleaseDC(nullptr, screen);
-        previous_ = ::SelectObject(dc_, bitmap_);
+    Face(UINT state, bool isFocused, COLORREF color, const std::wstring& caption = L"lock")
+        : dc_(::CreateCompatibleDC(win32::unique_window_dc(nullptr).get())),
+          bitmap_(
+              ::CreateCompatibleBitmap(win32::unique_window_dc(nullptr).get(), kWidth, kHeight)),
+          selected_(dc_.get(), bitmap_.get()) {
         const RECT all{0, 0, kWidth, kHeight};
-        ::FillRect(dc_, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-        DrawColorButtonFace(dc_, all, state, isFocused, color, caption, nullptr,
+        ::FillRect(dc_.get(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        DrawColorButtonFace(dc_.get(), all, state, isFocused, color, caption, nullptr,
                             [&](HWND, const RECT& rect, UINT) { handlerRect_ = rect; });
     }
     Face(const Face&) = delete;
     Face& operator=(const Face&) = delete;
-    ~Face() {
-        ::SelectObject(dc_, previous_);
-        ::DeleteObject(bitmap_);
-        ::DeleteDC(dc_);
-    }
 
-    COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
+    COLORREF At(int x, int y) const { return ::GetPixel(dc_.get(), x, y); }
     const RECT& HandlerRect() const { return handlerRect_; }
 
     // The box around the caption's pixels (the button-text colour).
@@ -65,9 +60,11 @@ class Face {
     }
 
   private:
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ previous_ = nullptr;
+    // In this order: the bitmap is deselected before it goes, and goes before its
+    // device context.
+    win32::unique_hdc dc_;
+    win32::unique_hbitmap bitmap_;
+    win32::SelectedObject selected_;
     RECT handlerRect_{};
 };
 
@@ -157,9 +154,8 @@ TEST(TColorButton, ADoubleClickCountsAsTwoClicksAndColourRepaintsAtOnce) {
 
         button.SetColor(kRed);
         EXPECT_EQ(button.Color(), kRed);
-        const HDC dc = ::GetDC(button.Handle());
-        EXPECT_EQ(::GetPixel(dc, 6, kHeight / 2), kRed);  // painted without a message loop
-        ::ReleaseDC(button.Handle(), dc);
+        const win32::unique_window_dc dc(button.Handle());
+        EXPECT_EQ(::GetPixel(dc.get(), 6, kHeight / 2), kRed);  // painted without a message loop
         hostButton = nullptr;
     }
     hostClicks = nullptr;

@@ -12,6 +12,7 @@
 #include "quarn/input_query_layout.h"
 #include "quarn/prompts_win32.h"
 #include "support/screenshot_win32.h"
+#include "system/gdi_win32.h"
 
 namespace quarn {
 namespace {
@@ -85,13 +86,14 @@ TEST(InputQueryMasked, TypedIntoAndConfirmed) {
 
             // The layout against the dialog units of the dialog's own font.
             const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
-            const HDC dc = ::GetDC(dialog);
-            const HGDIOBJ previous = ::SelectObject(dc, font);
             SIZE alphabet{};
-            ::GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
-                                    &alphabet);
-            ::SelectObject(dc, previous);
-            ::ReleaseDC(dialog, dc);
+            {
+                const win32::unique_window_dc dc(dialog);
+                const win32::SelectedObject selected(dc.get(), font);
+                ::GetTextExtentPoint32W(dc.get(),
+                                        L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                                        &alphabet);
+            }
             const Bounds prompt = ClientBounds(dialog, 100);
             edit = ClientBounds(dialog, 101);
             expected = LayoutInputQuery(alphabet.cx / 52, alphabet.cy, prompt.width, prompt.height,

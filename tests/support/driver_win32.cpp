@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "support/station_win32.h"
+#include "system/gdi_win32.h"
 
 namespace quarn::test {
 
@@ -174,12 +175,11 @@ StartedProgram::StartedProgram(const std::filesystem::path& program,
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     if (::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                         program.parent_path().c_str(), &startup, &process)) {
-        const win32::unique_handle thread(process.hThread);
-        process_.reset(process.hProcess);
-        id_ = process.dwProcessId;
+                         program.parent_path().c_str(), &startup, process.put())) {
+        id_ = process.process_id();
+        process_ = process.take_process();
     }
 }
 
@@ -213,10 +213,7 @@ HWND StartedProgram::WindowOfClass(const std::wstring& className,
 COLORREF PixelInside(HWND window, int x, int y) {
     POINT point{x, y};
     ::ClientToScreen(window, &point);
-    const HDC screen = ::GetDC(nullptr);
-    const COLORREF color = ::GetPixel(screen, point.x, point.y);
-    ::ReleaseDC(nullptr, screen);
-    return color;
+    return ::GetPixel(win32::unique_window_dc(nullptr).get(), point.x, point.y);
 }
 
 }  // namespace quarn::test

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include "system/gdi_win32.h"
+
 namespace quarn::test {
 
 bool SaveWindowScreenshot(HWND window, const std::filesystem::path& file) {
@@ -14,13 +16,16 @@ bool SaveWindowScreenshot(HWND window, const std::filesystem::path& file) {
     }
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    const HDC screen = ::GetDC(nullptr);
-    const HDC memory = ::CreateCompatibleDC(screen);
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    const bool copied =
-        ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
-    ::SelectObject(memory, previous);
+    const win32::unique_window_dc screen(nullptr);
+    const win32::unique_hdc memory(::CreateCompatibleDC(screen.get()));
+    const win32::unique_hbitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    bool copied = false;
+    {
+        // GetDIBits wants the bitmap deselected.
+        const win32::SelectedObject selected(memory.get(), bitmap.get());
+        copied = ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top,
+                          SRCCOPY) != FALSE;
+    }
 
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
@@ -32,11 +37,9 @@ bool SaveWindowScreenshot(HWND window, const std::filesystem::path& file) {
     const int stride = (width * 3 + 3) & ~3;
     std::vector<char> pixels(static_cast<std::size_t>(stride) * height);
     const bool read =
-        copied && ::GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                              reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+        copied &&
+        ::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(),
+                    reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == height;
     if (!read) {
         return false;
     }

@@ -201,15 +201,13 @@ DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& argumen
     std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &process)) {
+                          nullptr, &startup, process.put())) {
         return 0xFFFF;
     }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
     const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(within.count());
-    ProcessTree tree(child.get());
+    ProcessTree tree(process.process());
     do {
         if (!tree.AwaitMembers(deadline)) {
             // A box that nobody answers is the usual reason: say what it says.
@@ -217,12 +215,12 @@ DWORD RunToEnd(const std::filesystem::path& program, const std::wstring& argumen
             std::fprintf(stderr, "RunToEnd: %s %s did not end in time; its windows: %s\n",
                          Utf16ToUtf8(program.wstring()).c_str(), Utf16ToUtf8(arguments).c_str(),
                          shown.empty() ? "none" : Utf16ToUtf8(shown).c_str());
-            EndProcessTree(child.get());
+            EndProcessTree(process.process());
             return 0xFFFE;
         }
     } while (tree.Grow());
     DWORD code = 0;
-    ::GetExitCodeProcess(child.get(), &code);
+    ::GetExitCodeProcess(process.process(), &code);
     return code;
 }
 
@@ -230,22 +228,21 @@ ScriptRun RunAsScriptDoes(const std::wstring& commandLine, std::chrono::millisec
     std::wstring line = commandLine;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    win32::unique_process_information process;
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
+                          &startup, process.put())) {
         return {0xFFFF, false};
     }
-    const win32::unique_handle thread(process.hThread);
-    const win32::unique_handle child(process.hProcess);
-    if (::WaitForSingleObject(child.get(), static_cast<DWORD>(within.count())) != WAIT_OBJECT_0) {
-        EndProcessTree(child.get());
+    if (::WaitForSingleObject(process.process(), static_cast<DWORD>(within.count())) !=
+        WAIT_OBJECT_0) {
+        EndProcessTree(process.process());
         return {0xFFFE, false};
     }
     ScriptRun run;
-    ::GetExitCodeProcess(child.get(), &run.exitCode);
-    if (ProcessTree(child.get()).AnyRunning()) {
+    ::GetExitCodeProcess(process.process(), &run.exitCode);
+    if (ProcessTree(process.process()).AnyRunning()) {
         run.workLeftRunning = true;
-        EndProcessTree(child.get());
+        EndProcessTree(process.process());
     }
     return run;
 }

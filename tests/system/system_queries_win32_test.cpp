@@ -1,32 +1,15 @@
 // The questions that only Windows itself answers, asked of Wine.
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <objbase.h>
 
 #include <gtest/gtest.h>
 
+#include "system/com_win32.h"
 #include "system/error.h"
 #include "system/system_queries.h"
 
 namespace quarn {
 namespace {
-
-// COM for the calling thread, as the configurator's start-up brackets it.
-class ComScope {
-  public:
-    ComScope() : result_(::CoInitialize(nullptr)) {}
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    ~ComScope() {
-        if (SUCCEEDED(result_)) {
-            ::CoUninitialize();
-        }
-    }
-
-  private:
-    HRESULT result_;
-};
 
 TEST(SystemQueriesWin32, VersionClassOfThisWindowsIsVistaOrLater) {
     EXPECT_GE(GetWindowsVersionClass(), kVistaOrLater);
@@ -41,7 +24,7 @@ TEST(SystemQueriesWin32, ProgramFilesForThirtyTwoBitPrograms) {
 }
 
 TEST(SystemQueriesWin32, WmiGivesACaptionAndADomainRole) {
-    const ComScope com;
+    const win32::ComInitialization com;  // as the configurator's start-up brackets it
     const std::wstring caption = GetOSCaption();
     EXPECT_NE(caption.find(L"Windows"), std::wstring::npos);
     DomainRoleCode.clear();

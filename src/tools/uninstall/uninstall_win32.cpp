@@ -76,17 +76,15 @@ DWORD RunUninstaller(const std::filesystem::path& copy, const std::filesystem::p
     commandLine += L" _?=" + folder.wstring();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
+    quarn::win32::unique_process_information started;
     if (!::CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          copy.parent_path().c_str(), &startup, &started)) {
+                          copy.parent_path().c_str(), &startup, started.put())) {
         return Refuse(arguments, L"The uninstaller could not be started (CreateProcessW: error " +
                                      std::to_wstring(::GetLastError()) + L").");
     }
-    const quarn::win32::unique_handle thread(started.hThread);
-    const quarn::win32::unique_handle process(started.hProcess);
-    ::WaitForSingleObject(process.get(), INFINITE);
+    ::WaitForSingleObject(started.process(), INFINITE);
     DWORD code = kFailed;
-    ::GetExitCodeProcess(process.get(), &code);
+    ::GetExitCodeProcess(started.process(), &code);
     return code;
 }
 

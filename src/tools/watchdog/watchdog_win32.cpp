@@ -93,13 +93,12 @@ quarn::win32::unique_handle Start(const std::wstring& program, const std::wstrin
     const std::wstring folder = std::filesystem::path(program).parent_path().wstring();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    quarn::win32::unique_process_information process;
     if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+                          folder.empty() ? nullptr : folder.c_str(), &startup, process.put())) {
         return {};
     }
-    const quarn::win32::unique_handle thread(process.hThread);
-    return quarn::win32::unique_handle(process.hProcess);
+    return process.take_process();
 }
 
 DWORD MillisecondsUntil(Clock::time_point when) {
