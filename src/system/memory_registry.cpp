@@ -249,6 +249,21 @@ long MemoryRegistry::EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names
     return kErrorSuccess;
 }
 
+long MemoryRegistry::EnumValueNames(KeyHandle key, std::vector<std::wstring>& names) {
+    Handle handle;
+    if (const long result = Find(key, handle); result != kErrorSuccess) {
+        return result;
+    }
+    if ((handle.access & kKeyQueryValue) == 0) {
+        return kErrorAccessDenied;
+    }
+    names.clear();
+    for (const auto& [name, value] : handle.node->values) {
+        names.push_back(name);
+    }
+    return kErrorSuccess;
+}
+
 long MemoryRegistry::DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) {
     Handle from;
     if (const long result = Find(parent, from); result != kErrorSuccess) {

@@ -43,6 +43,7 @@ class MemoryRegistry final : public RegistryBackend {
                   std::span<const std::uint8_t> data) override;
     long DeleteValue(KeyHandle key, std::wstring_view name) override;
     long EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) override;
+    long EnumValueNames(KeyHandle key, std::vector<std::wstring>& names) override;
     long DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) override;
 
   private:

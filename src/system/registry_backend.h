@@ -73,6 +73,10 @@ class RegistryBackend {
 
     // The names of the key's direct subkeys, in the registry's order.
     virtual long EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) = 0;
+    // The names of the key's values, the default value (when the key has one)
+    // as the empty name. The order is the registry's own and nothing to rely
+    // on: the stand-in keeps the order written, Wine's registry sorts by name.
+    virtual long EnumValueNames(KeyHandle key, std::vector<std::wstring>& names) = 0;
     // Deletes one key that has no subkeys; view carries the view flags.
     virtual long DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) = 0;
 };

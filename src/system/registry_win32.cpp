@@ -116,25 +116,23 @@ long Win32Registry::DeleteValue(KeyHandle key, std::wstring_view name) {
     return ::RegDeleteValueW(ToHkey(key), std::wstring(name).c_str());
 }
 
-long Win32Registry::EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) {
-    DWORD count = 0;
-    DWORD longest = 0;
-    LSTATUS result = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, &count, &longest,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (result != ERROR_SUCCESS) {
-        return result;
-    }
+namespace {
+
+// The names a key enumerates, one index at a time; longest (from
+// RegQueryInfoKeyW) sizes the buffer, and a longer name that arrives meanwhile
+// grows it.
+template <typename Enumerate>
+long EnumNames(DWORD longest, std::vector<std::wstring>& names, Enumerate enumerate) {
     names.clear();
     std::wstring buffer(longest + 1, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD length = static_cast<DWORD>(buffer.size());
-        result = ::RegEnumKeyExW(ToHkey(key), index, buffer.data(), &length, nullptr, nullptr,
-                                 nullptr, nullptr);
+        const LSTATUS result = enumerate(index, buffer.data(), &length);
         if (result == ERROR_NO_MORE_ITEMS) {
             return ERROR_SUCCESS;
         }
         if (result == ERROR_MORE_DATA) {
-            buffer.resize(buffer.size() * 2);  // a longer name arrived meanwhile
+            buffer.resize(buffer.size() * 2);
             --index;
             continue;
         }
@@ -143,6 +141,36 @@ long Win32Registry::EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names)
         }
         names.emplace_back(buffer.data(), length);
     }
+}
+
+}  // namespace
+
+long Win32Registry::EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) {
+    DWORD longest = 0;
+    const LSTATUS result =
+        ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, &longest, nullptr,
+                           nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    return EnumNames(longest, names, [&](DWORD index, wchar_t* name, DWORD* length) {
+        return ::RegEnumKeyExW(ToHkey(key), index, name, length, nullptr, nullptr, nullptr,
+                               nullptr);
+    });
+}
+
+long Win32Registry::EnumValueNames(KeyHandle key, std::vector<std::wstring>& names) {
+    DWORD longest = 0;
+    const LSTATUS result =
+        ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr, &longest, nullptr, nullptr, nullptr);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    return EnumNames(longest, names, [&](DWORD index, wchar_t* name, DWORD* length) {
+        return ::RegEnumValueW(ToHkey(key), index, name, length, nullptr, nullptr, nullptr,
+                               nullptr);
+    });
 }
 
 long Win32Registry::DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) {

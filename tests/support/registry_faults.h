@@ -37,6 +37,9 @@ class RefusingWrites final : public RegistryBackend {
     long EnumSubKeys(KeyHandle key, std::vector<std::wstring>& names) override {
         return inner_.EnumSubKeys(key, names);
     }
+    long EnumValueNames(KeyHandle key, std::vector<std::wstring>& names) override {
+        return inner_.EnumValueNames(key, names);
+    }
     long DeleteKey(KeyHandle parent, std::wstring_view subKey, std::uint32_t view) override {
         return inner_.DeleteKey(parent, subKey, view);
     }

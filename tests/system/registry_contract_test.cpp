@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -147,6 +148,37 @@ TEST_P(RegistryContract, NamesIgnoreCaseAndKeepTheirCase) {
     std::vector<std::wstring> names;
     ASSERT_EQ(Backend().EnumSubKeys(key, names), kErrorSuccess);
     EXPECT_EQ(names, std::vector<std::wstring>{L"MixedCase"});
+}
+
+// A key's value names come back as they were written, the default value as
+// the empty name; a deleted value is gone from them. Their order is the
+// registry's own.
+TEST_P(RegistryContract, ValueNamesAreEnumeratedWithTheirCase) {
+    auto access = Access();
+    ASSERT_TRUE(access.OpenKey(base_ + L"\\Values", true));
+    access.WriteInteger(L"Zeta", 1);
+    access.WriteString(L"", L"default");
+    access.WriteBinaryData(L"Alpha", std::vector<std::uint8_t>{1, 2});
+    access.WriteString(L"Gone", L"x");
+    access.WriteString(L"mIxEd", L"y");
+    access.DeleteValue(L"Gone");
+
+    KeyHandle key{};
+    ASSERT_EQ(Backend().OpenKey(Backend().Root(RegistryRoot::CurrentUser),
+                                base_.substr(1) + L"\\Values", kKeyRead, key),
+              kErrorSuccess);
+    const OwnedKey owner(Backend(), key);
+    std::vector<std::wstring> names;
+    ASSERT_EQ(Backend().EnumValueNames(key, names), kErrorSuccess);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"", L"Alpha", L"Zeta", L"mIxEd"}));
+
+    KeyHandle empty{};
+    ASSERT_EQ(Backend().CreateKey(key, L"Empty", kKeyAllAccess, empty), kErrorSuccess);
+    const OwnedKey emptyOwner(Backend(), empty);
+    names = {L"stale"};
+    ASSERT_EQ(Backend().EnumValueNames(empty, names), kErrorSuccess);
+    EXPECT_TRUE(names.empty());
 }
 
 TEST_P(RegistryContract, OpenWithCreateMakesTheWholePathAndFailedOpenKeepsTheKey) {
