@@ -1,0 +1,310 @@
+#include "system/restore_point.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "system/error.h"
+#include "system/registry_access.h"
+#include "system/text_case.h"
+#include "system/text_encoding.h"
+
+namespace quarn {
+namespace {
+
+// The key names of a path; empty parts (leading, trailing or doubled
+// backslashes) name nothing.
+std::vector<std::wstring_view> KeyNames(std::wstring_view path) {
+    std::vector<std::wstring_view> names;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find(L'\\', start), path.size());
+        if (end > start) {
+            names.push_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+std::wstring JoinKeyNames(const std::vector<std::wstring_view>& names, std::size_t count) {
+    std::wstring path;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            path += L'\\';
+        }
+        path += names[i];
+    }
+    return path;
+}
+
+std::wstring NormalPath(std::wstring_view path) {
+    const auto names = KeyNames(path);
+    return JoinKeyNames(names, names.size());
+}
+
+std::size_t Depth(std::wstring_view path) {
+    return KeyNames(path).size();
+}
+
+bool SameTarget(const RecordedTarget& target, RecordedKind kind, RegistryRoot root,
+                std::wstring_view keyPath, std::wstring_view valueName) {
+    return target.kind == kind && target.root == root &&
+           SameRegistryName(target.keyPath, keyPath) &&
+           SameRegistryName(target.valueName, valueName);
+}
+
+std::string Describe(RegistryRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
+    const std::wstring rootName =
+        root == RegistryRoot::Users ? L"HKEY_USERS" : L"HKEY_LOCAL_MACHINE";
+    std::wstring text = rootName + L"\\" + std::wstring(keyPath);
+    if (!valueName.empty()) {
+        text += L" \"" + std::wstring(valueName) + L"\"";
+    }
+    return Utf16ToUtf8(text);
+}
+
+// An open key, or nothing when it does not exist; other failures raise.
+OwnedKey OpenExisting(RegistryBackend& registry, RegistryRoot root, std::wstring_view keyPath,
+                      std::uint32_t access) {
+    KeyHandle key{};
+    const long result = registry.OpenKey(registry.Root(root), keyPath, access, key);
+    if (result == kErrorFileNotFound) {
+        return {};
+    }
+    if (result != kErrorSuccess) {
+        throw Error("The key " + Describe(root, keyPath, {}) + " could not be read (error " +
+                    std::to_string(result) + ")");
+    }
+    return OwnedKey(registry, key);
+}
+
+std::optional<RegistryValue> ReadPrior(RegistryBackend& registry, RegistryRoot root,
+                                       std::wstring_view keyPath, std::wstring_view valueName) {
+    const OwnedKey key = OpenExisting(registry, root, keyPath, kKeyQueryValue);
+    if (!key) {
+        return std::nullopt;
+    }
+    RegistryValue value;
+    const long result = registry.QueryValue(key.Get(), valueName, value);
+    if (result == kErrorFileNotFound) {
+        return std::nullopt;
+    }
+    if (result != kErrorSuccess) {
+        throw Error("The value " + Describe(root, keyPath, valueName) +
+                    " could not be read (error " + std::to_string(result) + ")");
+    }
+    return value;
+}
+
+// The names a key holds, or raises.
+std::vector<std::wstring> Names(RegistryBackend& registry, const OwnedKey& key, bool subkeys,
+                                RegistryRoot root, std::wstring_view keyPath) {
+    std::vector<std::wstring> names;
+    const long result = subkeys ? registry.EnumSubKeys(key.Get(), names)
+                                : registry.EnumValueNames(key.Get(), names);
+    if (result != kErrorSuccess) {
+        throw Error("The key " + Describe(root, keyPath, {}) + " could not be listed (error " +
+                    std::to_string(result) + ")");
+    }
+    return names;
+}
+
+}  // namespace
+
+bool RecordedTarget::operator==(const RecordedTarget& other) const {
+    const auto sameValue = [](const std::optional<RegistryValue>& a,
+                              const std::optional<RegistryValue>& b) {
+        return a.has_value() == b.has_value() && (!a || (a->type == b->type && a->data == b->data));
+    };
+    return kind == other.kind && root == other.root && keyPath == other.keyPath &&
+           valueName == other.valueName && sameValue(prior, other.prior);
+}
+
+RestorePoint::RestorePoint(std::vector<RecordedTarget> targets) : targets_(std::move(targets)) {}
+
+bool RestorePoint::Holds(RecordedKind kind, RegistryRoot root, std::wstring_view keyPath,
+                         std::wstring_view valueName) const {
+    return std::any_of(targets_.begin(), targets_.end(), [&](const RecordedTarget& target) {
+        return SameTarget(target, kind, root, keyPath, valueName);
+    });
+}
+
+void RestorePoint::Add(RecordedTarget target) {
+    targets_.push_back(std::move(target));
+}
+
+void RestorePoint::RecordKeyCreation(RegistryBackend& registry, RegistryRoot root,
+                                     std::wstring_view keyPath) {
+    // The first name is a hive (a user's SID) or a machine key, which a
+    // write never creates.
+    const auto names = KeyNames(keyPath);
+    bool missing = false;
+    for (std::size_t depth = 2; depth <= names.size(); ++depth) {
+        const std::wstring path = JoinKeyNames(names, depth);
+        missing = missing || !OpenExisting(registry, root, path, kKeyQueryValue);
+        if (missing && !Holds(RecordedKind::CreatedKey, root, path, {}) &&
+            !Holds(RecordedKind::ExistingKey, root, path, {})) {
+            Add({RecordedKind::CreatedKey, root, path, {}, std::nullopt});
+        }
+    }
+}
+
+void RestorePoint::RecordValue(RegistryBackend& registry, RegistryRoot root,
+                               std::wstring_view keyPath, std::wstring_view valueName) {
+    RecordKeyCreation(registry, root, keyPath);
+    const std::wstring path = NormalPath(keyPath);
+    if (!Holds(RecordedKind::Value, root, path, valueName)) {
+        Add({RecordedKind::Value, root, path, std::wstring(valueName),
+             ReadPrior(registry, root, path, valueName)});
+    }
+}
+
+void RestorePoint::RecordKeyDeletion(RegistryBackend& registry, RegistryRoot root,
+                                     std::wstring_view keyPath) {
+    // Parents before their subkeys, so that a restore creates them in order.
+    std::vector<std::wstring> pending{NormalPath(keyPath)};
+    while (!pending.empty()) {
+        const std::wstring path = std::move(pending.back());
+        pending.pop_back();
+        const OwnedKey key =
+            OpenExisting(registry, root, path, kKeyQueryValue | kKeyEnumerateSubKeys);
+        if (!key) {
+            continue;
+        }
+        if (!Holds(RecordedKind::CreatedKey, root, path, {}) &&
+            !Holds(RecordedKind::ExistingKey, root, path, {})) {
+            Add({RecordedKind::ExistingKey, root, path, {}, std::nullopt});
+        }
+        for (const std::wstring& name : Names(registry, key, false, root, path)) {
+            if (!Holds(RecordedKind::Value, root, path, name)) {
+                Add({RecordedKind::Value, root, path, name, ReadPrior(registry, root, path, name)});
+            }
+        }
+        auto subkeys = Names(registry, key, true, root, path);
+        for (auto it = subkeys.rbegin(); it != subkeys.rend(); ++it) {
+            pending.push_back(path + L"\\" + *it);
+        }
+    }
+}
+
+RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& registry, bool dryRun) {
+    RestoreOutcome outcome;
+    const auto fail = [&](const RecordedTarget& target, long code) {
+        outcome.failures.emplace_back(target, code);
+    };
+
+    // Keys that a deletion took away come back first, parents before subkeys.
+    for (const RecordedTarget& target : point.Targets()) {
+        if (target.kind != RecordedKind::ExistingKey) {
+            continue;
+        }
+        if (OpenExisting(registry, target.root, target.keyPath, kKeyQueryValue)) {
+            continue;
+        }
+        ++outcome.keysRecreated;
+        if (!dryRun) {
+            KeyHandle key{};
+            const long result =
+                registry.CreateKey(registry.Root(target.root), target.keyPath, kKeyAllAccess, key);
+            if (result != kErrorSuccess) {
+                fail(target, result);
+                continue;
+            }
+            registry.CloseKey(key);
+        }
+    }
+
+    // Values get their recorded state; one that has it already is left alone.
+    for (const RecordedTarget& target : point.Targets()) {
+        if (target.kind != RecordedKind::Value) {
+            continue;
+        }
+        const std::optional<RegistryValue> now =
+            ReadPrior(registry, target.root, target.keyPath, target.valueName);
+        if (!target.prior) {
+            if (!now) {
+                continue;
+            }
+            ++outcome.valuesDeleted;
+            if (!dryRun) {
+                const OwnedKey key =
+                    OpenExisting(registry, target.root, target.keyPath, kKeySetValue);
+                const long result = registry.DeleteValue(key.Get(), target.valueName);
+                if (result != kErrorSuccess && result != kErrorFileNotFound) {
+                    fail(target, result);
+                }
+            }
+            continue;
+        }
+        if (now && now->type == target.prior->type && now->data == target.prior->data) {
+            continue;
+        }
+        ++outcome.valuesRestored;
+        if (!dryRun) {
+            KeyHandle key{};
+            long result =
+                registry.CreateKey(registry.Root(target.root), target.keyPath, kKeySetValue, key);
+            if (result == kErrorSuccess) {
+                const OwnedKey owner(registry, key);
+                result = registry.SetValue(key, target.valueName, target.prior->type,
+                                           target.prior->data);
+            }
+            if (result != kErrorSuccess) {
+                fail(target, result);
+            }
+        }
+    }
+
+    // Created keys go, deepest first, when what is left in them is only what
+    // the restore takes away: values recorded as absent, keys it removes.
+    std::vector<const RecordedTarget*> created;
+    for (const RecordedTarget& target : point.Targets()) {
+        if (target.kind == RecordedKind::CreatedKey) {
+            created.push_back(&target);
+        }
+    }
+    std::stable_sort(created.begin(), created.end(), [](const auto* a, const auto* b) {
+        return Depth(a->keyPath) > Depth(b->keyPath);
+    });
+    std::set<std::wstring> removed;  // folded paths, per root
+    const auto removedName = [](const RecordedTarget& target, std::wstring_view path) {
+        return std::to_wstring(static_cast<int>(target.root)) + L":" + FoldRegistryName(path);
+    };
+    for (const RecordedTarget* target : created) {
+        const OwnedKey key = OpenExisting(registry, target->root, target->keyPath,
+                                          kKeyQueryValue | kKeyEnumerateSubKeys);
+        if (!key) {
+            continue;
+        }
+        bool empty = true;
+        for (const std::wstring& name :
+             Names(registry, key, false, target->root, target->keyPath)) {
+            empty =
+                empty && std::any_of(point.Targets().begin(), point.Targets().end(),
+                                     [&](const RecordedTarget& value) {
+                                         return SameTarget(value, RecordedKind::Value, target->root,
+                                                           target->keyPath, name) &&
+                                                !value.prior;
+                                     });
+        }
+        for (const std::wstring& name : Names(registry, key, true, target->root, target->keyPath)) {
+            empty = empty && removed.count(removedName(*target, target->keyPath + L"\\" + name));
+        }
+        if (!empty) {
+            outcome.keysKept.push_back(*target);
+            continue;
+        }
+        removed.insert(removedName(*target, target->keyPath));
+        ++outcome.keysRemoved;
+        if (!dryRun) {
+            const long result = registry.DeleteKey(registry.Root(target->root), target->keyPath, 0);
+            if (result != kErrorSuccess && result != kErrorFileNotFound) {
+                fail(*target, result);
+            }
+        }
+    }
+    return outcome;
+}
+
+}  // namespace quarn
