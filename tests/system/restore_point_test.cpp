@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/registry_backends.h"
+#include "support/registry_snapshot.h"
 #include "system/registry_access.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
@@ -28,42 +29,6 @@ void PrintTo(const RecordedTarget& target, std::ostream* out) {
 }
 
 namespace {
-
-// Everything below a key: its keys and its values with their types.
-struct Snapshot {
-    std::set<std::wstring> keys;
-    std::map<std::pair<std::wstring, std::wstring>,
-             std::pair<std::uint32_t, std::vector<std::uint8_t>>>
-        values;
-    bool operator==(const Snapshot&) const = default;
-};
-
-Snapshot Take(RegistryBackend& registry, RegistryRoot root, const std::wstring& path) {
-    Snapshot snapshot;
-    std::vector<std::wstring> pending{path};
-    while (!pending.empty()) {
-        const std::wstring at = pending.back();
-        pending.pop_back();
-        KeyHandle key{};
-        if (registry.OpenKey(registry.Root(root), at, kKeyRead, key) != kErrorSuccess) {
-            continue;
-        }
-        const OwnedKey owner(registry, key);
-        snapshot.keys.insert(FoldRegistryName(at));
-        std::vector<std::wstring> names;
-        EXPECT_EQ(registry.EnumValueNames(key, names), kErrorSuccess);
-        for (const std::wstring& name : names) {
-            RegistryValue value;
-            EXPECT_EQ(registry.QueryValue(key, name, value), kErrorSuccess);
-            snapshot.values[{FoldRegistryName(at), name}] = {value.type, value.data};
-        }
-        EXPECT_EQ(registry.EnumSubKeys(key, names), kErrorSuccess);
-        for (const std::wstring& name : names) {
-            pending.push_back(at + L"\\" + name);
-        }
-    }
-    return snapshot;
-}
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -214,7 +179,7 @@ TEST_P(RestorePointTest, LockThenRestoreGivesBackTheRegistryItFound) {
             for (const Change& change : c.prior) {
                 Perform(root, base, change);
             }
-            const Snapshot before = Take(Backend(), root, base);
+            const test::Snapshot before = test::Take(Backend(), root, base);
 
             RestorePoint point;
             for (const auto& pass : c.passes) {
@@ -222,16 +187,17 @@ TEST_P(RestorePointTest, LockThenRestoreGivesBackTheRegistryItFound) {
                     RecordAndPerform(point, root, base, change);
                 }
             }
-            const Snapshot locked = Take(Backend(), root, base);
+            const test::Snapshot locked = test::Take(Backend(), root, base);
             EXPECT_NE(locked, before) << "the case changes nothing";
 
             const RestoreOutcome dry = RestoreRegistry(point, Backend(), true);
-            EXPECT_EQ(Take(Backend(), root, base), locked) << "a dry run changed the registry";
+            EXPECT_EQ(test::Take(Backend(), root, base), locked)
+                << "a dry run changed the registry";
 
             const RestoreOutcome done = RestoreRegistry(point, Backend(), false);
             EXPECT_TRUE(done.failures.empty());
             EXPECT_TRUE(done.keysKept.empty());
-            EXPECT_EQ(Take(Backend(), root, base), before);
+            EXPECT_EQ(test::Take(Backend(), root, base), before);
             EXPECT_EQ(dry.valuesRestored, done.valuesRestored);
             EXPECT_EQ(dry.valuesDeleted, done.valuesDeleted);
             EXPECT_EQ(dry.keysRecreated, done.keysRecreated);
@@ -263,7 +229,7 @@ TEST_P(RestorePointTest, ACreatedKeyThatHoldsSomethingElseStays) {
     ASSERT_EQ(outcome.keysKept.size(), 2u);
     EXPECT_EQ(outcome.keysKept[0].keyPath, base + L"\\Made");
     EXPECT_EQ(outcome.keysKept[1].keyPath, base);
-    const Snapshot after = Take(Backend(), root, base);
+    const test::Snapshot after = test::Take(Backend(), root, base);
     EXPECT_EQ(after.values.size(), 1u);
     EXPECT_TRUE(after.values.count({FoldRegistryName(base + L"\\Made"), L"Theirs"}));
 }
