@@ -183,8 +183,12 @@ TEST_F(RegFileWithRegExe, RegImportTakesEveryValueWeWrite) {
             main.values.push_back({name, value});
         }
     }
+    // Forms that only the import takes exactly: reg export writes REG_SZ
+    // data only up to its first zero, and any REG_DWORD as four bytes.
     const RegistryValue innerZero{kRegSz, SzData(std::wstring(L"a\0b", 3))};
+    const RegistryValue shortDword{kRegDword, {1, 2, 3}};
     main.values.push_back({L"InnerZero", innerZero});
+    main.values.push_back({L"ShortDword", shortDword});
     main.values.push_back({L"Old", std::nullopt});
     main.values.push_back({L"", std::nullopt});
     const RegFile file{
@@ -209,6 +213,7 @@ TEST_F(RegFileWithRegExe, RegImportTakesEveryValueWeWrite) {
         EXPECT_EQ(imported->data, value.data);
     }
     EXPECT_EQ(Query(L"", L"InnerZero"), innerZero);
+    EXPECT_EQ(Query(L"", L"ShortDword"), shortDword);
     EXPECT_FALSE(Query(L"", L"Old")) << "\"Old\"=- removes the value";
     EXPECT_FALSE(Query(L"", L"")) << "@=- removes the default value";
     EXPECT_FALSE(KeyExists(L"\\Obsolete")) << "[-KEY] removes the key with its subkeys";
