@@ -28,11 +28,13 @@ inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 
 // Value types.
+inline constexpr std::uint32_t kRegNone = 0;
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegExpandSz = 2;
 inline constexpr std::uint32_t kRegBinary = 3;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
+inline constexpr std::uint32_t kRegQword = 11;
 
 // Results, as the Win32 registry functions return them.
 inline constexpr long kErrorSuccess = 0;
@@ -49,6 +51,7 @@ enum class KeyHandle : std::uintptr_t {};
 struct RegistryValue {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
+    bool operator==(const RegistryValue&) const = default;
 };
 
 class RegistryBackend {

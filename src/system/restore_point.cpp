@@ -1,10 +1,12 @@
 #include "system/restore_point.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <utility>
 
 #include "system/error.h"
+#include "system/file_io.h"
 #include "system/registry_access.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
@@ -54,10 +56,35 @@ bool SameTarget(const RecordedTarget& target, RecordedKind kind, RegistryRoot ro
            SameRegistryName(target.valueName, valueName);
 }
 
+// The roots a restore point's keys lie below, as the registry file names them.
+constexpr std::pair<RegistryRoot, std::wstring_view> kRootNames[] = {
+    {RegistryRoot::Users, L"HKEY_USERS"},
+    {RegistryRoot::LocalMachine, L"HKEY_LOCAL_MACHINE"},
+};
+
+std::wstring FullKeyName(RegistryRoot root, std::wstring_view keyPath) {
+    for (const auto& [known, name] : kRootNames) {
+        if (known == root) {
+            return std::wstring(name) + L"\\" + std::wstring(keyPath);
+        }
+    }
+    throw Error("A restore point holds keys below HKEY_USERS and HKEY_LOCAL_MACHINE only");
+}
+
+// The root and the path below it of a full key name.
+std::pair<RegistryRoot, std::wstring> SplitFullKeyName(std::wstring_view fullName) {
+    for (const auto& [root, name] : kRootNames) {
+        if (fullName.size() > name.size() && fullName[name.size()] == L'\\' &&
+            SameRegistryName(fullName.substr(0, name.size()), name)) {
+            return {root, NormalPath(fullName.substr(name.size() + 1))};
+        }
+    }
+    throw Error("The restore point names the key " + Utf16ToUtf8(fullName) +
+                ", which is not below HKEY_USERS or HKEY_LOCAL_MACHINE");
+}
+
 std::string Describe(RegistryRoot root, std::wstring_view keyPath, std::wstring_view valueName) {
-    const std::wstring rootName =
-        root == RegistryRoot::Users ? L"HKEY_USERS" : L"HKEY_LOCAL_MACHINE";
-    std::wstring text = rootName + L"\\" + std::wstring(keyPath);
+    std::wstring text = FullKeyName(root, keyPath);
     if (!valueName.empty()) {
         text += L" \"" + std::wstring(valueName) + L"\"";
     }
@@ -111,15 +138,6 @@ std::vector<std::wstring> Names(RegistryBackend& registry, const OwnedKey& key, 
 }
 
 }  // namespace
-
-bool RecordedTarget::operator==(const RecordedTarget& other) const {
-    const auto sameValue = [](const std::optional<RegistryValue>& a,
-                              const std::optional<RegistryValue>& b) {
-        return a.has_value() == b.has_value() && (!a || (a->type == b->type && a->data == b->data));
-    };
-    return kind == other.kind && root == other.root && keyPath == other.keyPath &&
-           valueName == other.valueName && sameValue(prior, other.prior);
-}
 
 RestorePoint::RestorePoint(std::vector<RecordedTarget> targets) : targets_(std::move(targets)) {}
 
@@ -305,6 +323,76 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
         }
     }
     return outcome;
+}
+
+RegFile ToRegFile(const RestorePoint& point, std::vector<std::wstring> headerComments) {
+    RegFile file;
+    file.headerComments = std::move(headerComments);
+    std::map<std::wstring, std::size_t> sections;  // by folded full name
+    const auto section = [&](const RecordedTarget& target) -> RegFileKey& {
+        const std::wstring name = FullKeyName(target.root, target.keyPath);
+        const auto [at, added] = sections.emplace(FoldRegistryName(name), file.keys.size());
+        if (added) {
+            file.keys.push_back({name, false, {}});
+        }
+        return file.keys[at->second];
+    };
+    for (const RecordedTarget& target : point.Targets()) {
+        switch (target.kind) {
+            case RecordedKind::CreatedKey:
+                file.createdKeys.push_back(FullKeyName(target.root, target.keyPath));
+                break;
+            case RecordedKind::ExistingKey:
+                section(target);
+                break;
+            case RecordedKind::Value:
+                section(target).values.push_back({target.valueName, target.prior});
+                break;
+        }
+    }
+    return file;
+}
+
+RestorePoint FromRegFile(const RegFile& file) {
+    std::vector<RecordedTarget> targets;
+    std::set<std::wstring> created;
+    for (const std::wstring& name : file.createdKeys) {
+        const auto [root, path] = SplitFullKeyName(name);
+        targets.push_back({RecordedKind::CreatedKey, root, path, {}, std::nullopt});
+        created.insert(FoldRegistryName(FullKeyName(root, path)));
+    }
+    for (const RegFileKey& key : file.keys) {
+        if (key.deleted) {
+            throw Error("The restore point deletes the key " + Utf16ToUtf8(key.path) +
+                        ", which a restore point never does");
+        }
+        const auto [root, path] = SplitFullKeyName(key.path);
+        if (!created.count(FoldRegistryName(FullKeyName(root, path)))) {
+            targets.push_back({RecordedKind::ExistingKey, root, path, {}, std::nullopt});
+        }
+        for (const RegFileValue& value : key.values) {
+            targets.push_back({RecordedKind::Value, root, path, value.name, value.value});
+        }
+    }
+    return RestorePoint(std::move(targets));
+}
+
+std::optional<RestorePoint> LoadRestorePoint(const std::filesystem::path& path) {
+    if (!FileExists(path)) {
+        return std::nullopt;
+    }
+    const std::string bytes = ReadWholeFile(path);
+    const RegFileReadResult read = ReadRegFile(bytes);
+    if (!read) {
+        throw Error(PathText(path) + ": " + read.message + " (at byte " +
+                    std::to_string(read.offset) + ")");
+    }
+    return FromRegFile(read.file);
+}
+
+void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point,
+                      std::vector<std::wstring> headerComments) {
+    ReplaceFileContents(path, WriteRegFile(ToRegFile(point, std::move(headerComments))));
 }
 
 }  // namespace quarn

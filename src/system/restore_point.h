@@ -10,11 +10,13 @@
 // change.
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "system/reg_file.h"
 #include "system/registry_backend.h"
 
 namespace quarn {
@@ -32,7 +34,7 @@ struct RecordedTarget {
     std::wstring valueName;              // for a value; empty names the key's default value
     std::optional<RegistryValue> prior;  // for a value: nothing when it was absent
 
-    bool operator==(const RecordedTarget& other) const;
+    bool operator==(const RecordedTarget&) const = default;
 };
 
 class RestorePoint {
@@ -79,5 +81,33 @@ struct RestoreOutcome {
 // values get their recorded state, and created keys are removed, deepest
 // first, when nothing is left in them. With dryRun the registry is only read.
 RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& registry, bool dryRun);
+
+// --- The restore point's file ----------------------------------------------
+
+// The name of the file beside quarn.xml.
+inline constexpr char kRestorePointFileName[] = "quarn-restore.reg";
+
+// The restore point in the registry file form, so that `reg import` brings a
+// station back without us: a key section for every key that holds a recorded
+// value or existed below a deleted key (per-user keys below HKEY_USERS\<SID>,
+// machine keys below HKEY_LOCAL_MACHINE), values that were absent as
+// "Name"=-, and the keys that were created as "; created: KEY" comment lines
+// (an import leaves them as they are; our restore removes them). The header
+// comments come first.
+RegFile ToRegFile(const RestorePoint& point, std::vector<std::wstring> headerComments);
+
+// The restore point a file holds. Every key section that is not a created key
+// existed when it was recorded. Raises Error for what a restore point never
+// holds: a deleted key ([-KEY]), or a key below another root.
+RestorePoint FromRegFile(const RegFile& file);
+
+// Reads the restore point at path; nothing when there is none. A file that
+// cannot be read or is damaged raises Error with the reader's message and the
+// byte where it stopped: such a file is never written over.
+std::optional<RestorePoint> LoadRestorePoint(const std::filesystem::path& path);
+
+// Writes the restore point in place of the file, atomically.
+void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point,
+                      std::vector<std::wstring> headerComments);
 
 }  // namespace quarn

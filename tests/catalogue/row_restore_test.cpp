@@ -17,6 +17,7 @@
 #include "catalogue/row_kinds.h"
 #include "support/registry_snapshot.h"
 #include "system/memory_registry.h"
+#include "system/reg_file.h"
 #include "system/registry_access.h"
 #include "system/text_encoding.h"
 
@@ -159,22 +160,32 @@ const Case kCases[] = {
      }},
 };
 
+// The restore point as its file keeps it: written and read back.
+RestorePoint ThroughItsFile(const RestorePoint& point) {
+    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {})));
+    EXPECT_TRUE(read) << read.message;
+    return FromRegFile(read.file);
+}
+
 TEST(RowRestore, LockThenRestoreGivesBackTheStationsRegistry) {
     for (const Case& c : kCases) {
-        SCOPED_TRACE(c.name);
-        MemoryRegistry registry;
-        registry.LoadHive(kSid);
-        c.station(registry);
-        const auto before = Everything(registry);
+        for (const bool viaFile : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (viaFile ? ", through the file" : ""));
+            MemoryRegistry registry;
+            registry.LoadHive(kSid);
+            c.station(registry);
+            const auto before = Everything(registry);
 
-        RestorePoint point;
-        c.passes(point, registry);
-        ASSERT_NE(Everything(registry), before) << "the passes changed nothing";
+            RestorePoint point;
+            c.passes(point, registry);
+            ASSERT_NE(Everything(registry), before) << "the passes changed nothing";
 
-        const RestoreOutcome outcome = RestoreRegistry(point, registry, false);
-        EXPECT_TRUE(outcome.failures.empty());
-        EXPECT_TRUE(outcome.keysKept.empty());
-        EXPECT_EQ(Everything(registry), before);
+            const RestoreOutcome outcome =
+                RestoreRegistry(viaFile ? ThroughItsFile(point) : point, registry, false);
+            EXPECT_TRUE(outcome.failures.empty());
+            EXPECT_TRUE(outcome.keysKept.empty());
+            EXPECT_EQ(Everything(registry), before);
+        }
     }
 }
 

@@ -16,6 +16,9 @@
 
 #include "support/registry_backends.h"
 #include "support/registry_snapshot.h"
+#include "support/temp_folder.h"
+#include "system/file_io.h"
+#include "system/reg_file.h"
 #include "system/registry_access.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
@@ -171,47 +174,58 @@ const Case kCases[] = {
      {{Write(L"Made", L"Ours", kRegDword, {1, 0, 0, 0})}, {{Change::DeleteKey, L"Made"}}}},
 };
 
+// The restore point as its file keeps it: written and read back.
+RestorePoint ThroughItsFile(const RestorePoint& point) {
+    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {L"a station"})));
+    EXPECT_TRUE(read) << read.message;
+    return FromRegFile(read.file);
+}
+
 TEST_P(RestorePointTest, LockThenRestoreGivesBackTheRegistryItFound) {
     for (const Case& c : kCases) {
         for (const auto& [root, base] : Bases()) {
-            SCOPED_TRACE(std::string(c.name) +
-                         (root == RegistryRoot::Users ? " (user)" : " (machine)"));
-            for (const Change& change : c.prior) {
-                Perform(root, base, change);
-            }
-            const test::Snapshot before = test::Take(Backend(), root, base);
-
-            RestorePoint point;
-            for (const auto& pass : c.passes) {
-                for (const Change& change : pass) {
-                    RecordAndPerform(point, root, base, change);
+            for (const bool viaFile : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) +
+                             (root == RegistryRoot::Users ? " (user)" : " (machine)") +
+                             (viaFile ? ", through the file" : ""));
+                for (const Change& change : c.prior) {
+                    Perform(root, base, change);
                 }
+                const test::Snapshot before = test::Take(Backend(), root, base);
+
+                RestorePoint recorded;
+                for (const auto& pass : c.passes) {
+                    for (const Change& change : pass) {
+                        RecordAndPerform(recorded, root, base, change);
+                    }
+                }
+                const RestorePoint point = viaFile ? ThroughItsFile(recorded) : recorded;
+                const test::Snapshot locked = test::Take(Backend(), root, base);
+                EXPECT_NE(locked, before) << "the case changes nothing";
+
+                const RestoreOutcome dry = RestoreRegistry(point, Backend(), true);
+                EXPECT_EQ(test::Take(Backend(), root, base), locked)
+                    << "a dry run changed the registry";
+
+                const RestoreOutcome done = RestoreRegistry(point, Backend(), false);
+                EXPECT_TRUE(done.failures.empty());
+                EXPECT_TRUE(done.keysKept.empty());
+                EXPECT_EQ(test::Take(Backend(), root, base), before);
+                EXPECT_EQ(dry.valuesRestored, done.valuesRestored);
+                EXPECT_EQ(dry.valuesDeleted, done.valuesDeleted);
+                EXPECT_EQ(dry.keysRecreated, done.keysRecreated);
+                EXPECT_EQ(dry.keysRemoved, done.keysRemoved);
+
+                // A second restore finds nothing left to do.
+                const RestoreOutcome again = RestoreRegistry(point, Backend(), false);
+                EXPECT_EQ(again.valuesRestored + again.valuesDeleted + again.keysRecreated +
+                              again.keysRemoved,
+                          0u);
+
+                RegistryAccess cleanup(kKeyAllAccess, Backend());
+                cleanup.SetRootKey(root);
+                cleanup.DeleteKey(L"\\" + base);
             }
-            const test::Snapshot locked = test::Take(Backend(), root, base);
-            EXPECT_NE(locked, before) << "the case changes nothing";
-
-            const RestoreOutcome dry = RestoreRegistry(point, Backend(), true);
-            EXPECT_EQ(test::Take(Backend(), root, base), locked)
-                << "a dry run changed the registry";
-
-            const RestoreOutcome done = RestoreRegistry(point, Backend(), false);
-            EXPECT_TRUE(done.failures.empty());
-            EXPECT_TRUE(done.keysKept.empty());
-            EXPECT_EQ(test::Take(Backend(), root, base), before);
-            EXPECT_EQ(dry.valuesRestored, done.valuesRestored);
-            EXPECT_EQ(dry.valuesDeleted, done.valuesDeleted);
-            EXPECT_EQ(dry.keysRecreated, done.keysRecreated);
-            EXPECT_EQ(dry.keysRemoved, done.keysRemoved);
-
-            // A second restore finds nothing left to do.
-            const RestoreOutcome again = RestoreRegistry(point, Backend(), false);
-            EXPECT_EQ(again.valuesRestored + again.valuesDeleted + again.keysRecreated +
-                          again.keysRemoved,
-                      0u);
-
-            RegistryAccess cleanup(kKeyAllAccess, Backend());
-            cleanup.SetRootKey(root);
-            cleanup.DeleteKey(L"\\" + base);
         }
     }
 }
@@ -253,6 +267,88 @@ TEST_P(RestorePointTest, ATargetIsRecordedOnceWithItsFirstState) {
 
 INSTANTIATE_TEST_SUITE_P(Registries, RestorePointTest, ::testing::ValuesIn(test::RegistryNames()),
                          [](const auto& param) { return param.param; });
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+// What `reg import` reads: the header comments, the created keys as
+// comments, a section per key with the values as they were, absent ones as
+// "Name"=-.
+TEST(RestorePointFile, IsTheRegistryFileFormThatRegImportReads) {
+    const RestorePoint point({
+        {RecordedKind::CreatedKey, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", {}, {}},
+        {RecordedKind::Value, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", L"NoRun", {}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"Shell",
+         RegistryValue{kRegSz, {'e', 0, 'x', 0, 0, 0}}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"",
+         RegistryValue{kRegDword, {10, 0, 0, 0}}},
+        {RecordedKind::ExistingKey, RegistryRoot::LocalMachine, L"SOFTWARE\\P\\Empty", {}, {}},
+    });
+    const std::wstring expected =
+        L"Windows Registry Editor Version 5.00\r\n"
+        L"; Station PC-1, account kiosk\r\n"
+        L"\r\n"
+        L"; created: HKEY_USERS\\S-1-5-21-1\\Software\\New\r\n"
+        L"\r\n"
+        L"[HKEY_USERS\\S-1-5-21-1\\Software\\New]\r\n"
+        L"\"NoRun\"=-\r\n"
+        L"\r\n"
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\P]\r\n"
+        L"\"Shell\"=\"ex\"\r\n"
+        L"@=dword:0000000a\r\n"
+        L"\r\n"
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\P\\Empty]\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (const wchar_t c : expected) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    EXPECT_EQ(WriteRegFile(ToRegFile(point, {L"Station PC-1, account kiosk"})), bytes);
+}
+
+TEST(RestorePointFile, SavedAndLoadedOrRefusedWhenDamaged) {
+    test::TempFolder folder;
+    const auto file = folder.Path() / kRestorePointFileName;
+    EXPECT_EQ(LoadRestorePoint(file), std::nullopt);
+
+    const RestorePoint point({
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"V", {}},
+    });
+    SaveRestorePoint(file, point, {L"header"});
+    const auto loaded = LoadRestorePoint(file);
+    ASSERT_TRUE(loaded);
+    const std::vector<RecordedTarget> expected = {
+        {RecordedKind::ExistingKey, RegistryRoot::LocalMachine, L"SOFTWARE\\P", {}, {}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"V", {}},
+    };
+    EXPECT_EQ(loaded->Targets(), expected);
+
+    const std::string damaged = ReadWholeFile(file).substr(0, 41);  // the header cut short
+    ReplaceFileContents(file, damaged);
+    EXPECT_THROW(LoadRestorePoint(file), Error);
+    EXPECT_EQ(ReadWholeFile(file), damaged);
+
+    const struct {
+        const char* name;
+        const wchar_t* text;
+    } refused[] = {
+        {"a deleted key", L"Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_USERS\\S\\X]\r\n"},
+        {"another root",
+         L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\"A\"=-\r\n"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.name);
+        std::string text;
+        for (const wchar_t* c = row.text; *c != 0; ++c) {
+            text += static_cast<char>(*c);
+        }
+        ReplaceFileContents(file, text);
+        EXPECT_THROW(LoadRestorePoint(file), Error);
+    }
+}
 
 }  // namespace
 }  // namespace quarn
