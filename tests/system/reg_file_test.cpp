@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/registry_data.h"
 #include "system/error.h"
 
 namespace quarn {
@@ -19,21 +20,8 @@ std::string Utf16File(const std::vector<std::wstring>& lines) {
     return bytes;
 }
 
-std::vector<std::uint8_t> Utf16Data(std::wstring_view text) {
-    std::vector<std::uint8_t> data;
-    for (const wchar_t unit : text) {
-        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        data.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return data;
-}
-
-// REG_SZ data as the registry holds a string: UTF-16LE and one zero.
-std::vector<std::uint8_t> SzData(std::wstring_view text) {
-    std::vector<std::uint8_t> data = Utf16Data(text);
-    data.insert(data.end(), {0, 0});
-    return data;
-}
+using test::SzData;
+using test::Utf16Data;
 
 RegFileValue Present(std::wstring name, std::uint32_t type, std::vector<std::uint8_t> data) {
     return RegFileValue{std::move(name), RegistryValue{type, std::move(data)}};

@@ -11,6 +11,7 @@
 
 #include "support/reg_exe_win32.h"
 #include "support/registry_backends.h"
+#include "support/registry_data.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
 #include "system/handle_win32.h"
@@ -22,20 +23,8 @@ namespace {
 
 using test::RunReg;
 
-std::vector<std::uint8_t> Utf16Data(std::wstring_view text) {
-    std::vector<std::uint8_t> data;
-    for (const wchar_t unit : text) {
-        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        data.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return data;
-}
-
-std::vector<std::uint8_t> SzData(std::wstring_view text) {
-    std::vector<std::uint8_t> data = Utf16Data(text);
-    data.insert(data.end(), {0, 0});
-    return data;
-}
+using test::SzData;
+using test::Utf16Data;
 
 std::vector<std::uint8_t> CountingBytes(std::size_t count) {
     std::vector<std::uint8_t> data;
