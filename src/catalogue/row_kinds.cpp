@@ -6,6 +6,7 @@
 #include "catalogue/value_conversion.h"
 #include "system/error.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
@@ -35,12 +36,6 @@ std::optional<std::int32_t> DwhexOf(std::string_view keyValue) {
     return TextToInteger(*decimal);
 }
 
-std::vector<std::uint8_t> LittleEndian(std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-            static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-}
-
 template <std::optional<std::int32_t> (*Convert)(std::string_view)>
 std::int32_t RequireInteger(std::string_view keyValue) {
     const auto value = Convert(keyValue);
@@ -56,17 +51,12 @@ std::optional<std::vector<std::uint8_t>> IntegerData(std::string_view keyValue) 
     if (!value) {
         return std::nullopt;
     }
-    return LittleEndian(*value);
+    const auto data = DwordValueData(static_cast<std::uint32_t>(*value));
+    return std::vector<std::uint8_t>(data.begin(), data.end());
 }
 
 std::optional<std::vector<std::uint8_t>> StringData(std::string_view keyValue) {
-    std::vector<std::uint8_t> data;
-    for (const wchar_t unit : Cp1252ToUtf16(keyValue)) {
-        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        data.push_back(static_cast<std::uint8_t>((unit >> 8) & 0xFF));
-    }
-    data.insert(data.end(), {0, 0});
-    return data;
+    return StringValueData(Cp1252ToUtf16(keyValue));
 }
 
 std::optional<std::vector<std::uint8_t>> BinaryData(std::string_view keyValue) {

@@ -4,25 +4,13 @@
 
 #include "system/registry_vocabulary.h"
 #include "system/text_case.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
 
 // The predefined keys' handle values, as Win32 numbers them.
 constexpr std::uintptr_t kRootBase = 0x80000000;
-
-std::vector<std::wstring_view> SplitPath(std::wstring_view path) {
-    std::vector<std::wstring_view> parts;
-    while (!path.empty()) {
-        const std::size_t slash = path.find(L'\\');
-        const std::wstring_view part = path.substr(0, slash);
-        if (!part.empty()) {
-            parts.push_back(part);  // like Windows, repeated backslashes separate nothing
-        }
-        path = slash == std::wstring_view::npos ? std::wstring_view() : path.substr(slash + 1);
-    }
-    return parts;
-}
 
 }  // namespace
 
@@ -112,7 +100,7 @@ long MemoryRegistry::Find(KeyHandle key, Handle& handle) const {
 
 long MemoryRegistry::Walk(const Handle& from, std::wstring_view subKey, std::uint32_t access,
                           WalkMode mode, std::shared_ptr<Node>& found) {
-    const auto parts = SplitPath(subKey);
+    const auto parts = KeyPathNames(subKey);
     std::shared_ptr<Node> node = from.node;
     const bool machineRoot = node == roots_[static_cast<int>(RegistryRoot::LocalMachine)];
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -269,7 +257,7 @@ long MemoryRegistry::DeleteKey(KeyHandle parent, std::wstring_view subKey, std::
     if (const long result = Find(parent, from); result != kErrorSuccess) {
         return result;
     }
-    const auto parts = SplitPath(subKey);
+    const auto parts = KeyPathNames(subKey);
     if (parts.empty()) {
         return kErrorAccessDenied;  // a key cannot delete itself through an empty name
     }

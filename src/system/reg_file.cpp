@@ -5,6 +5,7 @@
 #include "system/error.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
@@ -64,13 +65,6 @@ int HexDigitValue(wchar_t c) {
         return c - L'A' + 10;
     }
     return -1;
-}
-
-void AppendUtf16Le(std::vector<std::uint8_t>& data, std::wstring_view text) {
-    for (const wchar_t c : text) {
-        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        data.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
-    }
 }
 
 // ---- Writing ----
@@ -423,8 +417,7 @@ class Reader {
             }
             ExpectLineEnd("text after the closing quote");
             value.type = kRegSz;
-            AppendUtf16Le(value.data, *text);
-            value.data.insert(value.data.end(), {0, 0});
+            value.data = StringValueData(*text);
         } else if (TakePrefix(L"dword:")) {
             value.type = kRegDword;
             std::uint32_t number = 0;
@@ -439,9 +432,8 @@ class Reader {
                 throw Fail(RegFileStatus::BadData, "dword: without hex digits");
             }
             ExpectLineEnd("text after the dword's hex digits");
-            for (int shift = 0; shift < 32; shift += 8) {
-                value.data.push_back(static_cast<std::uint8_t>(number >> shift));
-            }
+            const auto data = DwordValueData(number);
+            value.data.assign(data.begin(), data.end());
         } else if (TakePrefix(L"hex")) {
             value.type = ReadHexType();
             value.data = ReadHexBytes();
@@ -449,8 +441,7 @@ class Reader {
                 // REGEDIT4 holds these as 8-bit text; the registry as UTF-16.
                 const std::wstring text =
                     Cp1252ToUtf16(std::string(value.data.begin(), value.data.end()));
-                value.data.clear();
-                AppendUtf16Le(value.data, text);
+                value.data = Utf16LeData(text);
             }
         } else {
             throw Fail(RegFileStatus::BadValueLine,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
@@ -131,22 +132,11 @@ void RegistryAccess::WriteValue(std::wstring_view name, std::uint32_t type,
 }
 
 void RegistryAccess::WriteString(std::wstring_view name, std::wstring_view text) {
-    std::vector<std::uint8_t> data;
-    data.reserve((text.size() + 1) * 2);
-    for (const wchar_t unit : text) {
-        data.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        data.push_back(static_cast<std::uint8_t>((unit >> 8) & 0xFF));
-    }
-    data.insert(data.end(), {0, 0});
-    WriteValue(name, kRegSz, data);
+    WriteValue(name, kRegSz, StringValueData(text));
 }
 
 void RegistryAccess::WriteInteger(std::wstring_view name, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    const std::array<std::uint8_t, 4> data = {
-        static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-        static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-    WriteValue(name, kRegDword, data);
+    WriteValue(name, kRegDword, DwordValueData(static_cast<std::uint32_t>(value)));
 }
 
 void RegistryAccess::WriteBinaryData(std::wstring_view name, std::span<const std::uint8_t> bytes) {

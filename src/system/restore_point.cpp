@@ -10,24 +10,10 @@
 #include "system/registry_access.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
-
-// The key names of a path; empty parts (leading, trailing or doubled
-// backslashes) name nothing.
-std::vector<std::wstring_view> KeyNames(std::wstring_view path) {
-    std::vector<std::wstring_view> names;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find(L'\\', start), path.size());
-        if (end > start) {
-            names.push_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return names;
-}
 
 std::wstring JoinKeyNames(const std::vector<std::wstring_view>& names, std::size_t count) {
     std::wstring path;
@@ -41,12 +27,12 @@ std::wstring JoinKeyNames(const std::vector<std::wstring_view>& names, std::size
 }
 
 std::wstring NormalPath(std::wstring_view path) {
-    const auto names = KeyNames(path);
+    const auto names = KeyPathNames(path);
     return JoinKeyNames(names, names.size());
 }
 
 std::size_t Depth(std::wstring_view path) {
-    return KeyNames(path).size();
+    return KeyPathNames(path).size();
 }
 
 bool SameTarget(const RecordedTarget& target, RecordedKind kind, RegistryRoot root,
@@ -156,7 +142,7 @@ void RestorePoint::RecordKeyCreation(RegistryBackend& registry, RegistryRoot roo
                                      std::wstring_view keyPath) {
     // The first name is a hive (a user's SID) or a machine key, which a
     // write never creates.
-    const auto names = KeyNames(keyPath);
+    const auto names = KeyPathNames(keyPath);
     bool missing = false;
     for (std::size_t depth = 2; depth <= names.size(); ++depth) {
         const std::wstring path = JoinKeyNames(names, depth);

@@ -85,15 +85,6 @@ PolicyTable FirstHalf(PolicyTable table) {
     return half;
 }
 
-void Write(RegistryBackend& registry, RegistryRoot root, const std::wstring& key,
-           const std::wstring& name, std::uint32_t type, std::vector<std::uint8_t> data) {
-    KeyHandle handle{};
-    ASSERT_EQ(registry.CreateKey(registry.Root(root), key, kKeyAllAccess, handle), kErrorSuccess)
-        << Utf16ToUtf8(key);
-    const OwnedKey owner(registry, handle);
-    ASSERT_EQ(registry.SetValue(handle, name, type, data), kErrorSuccess);
-}
-
 // A station that has settings of its own in the keys a catalogue writes:
 // row by row, the value of another type, a value of the station's own beside
 // it, or nothing; the key a deletion takes, with a value and a subkey. Only
@@ -114,12 +105,12 @@ void StationOwnValues(RegistryBackend& registry, PolicyTable table) {
         }
         const std::wstring name = Cp1252ToUtf16(table.GetFieldText(kColumnSubkey));
         if (table.GetFieldText(kColumnDataType) == "DEL_SUBTREE") {
-            Write(registry, root, key, L"Own", kRegSz, {'o', 0, 0, 0});
-            Write(registry, root, key + L"\\Sub", L"", kRegDword, {5, 0, 0, 0});
+            test::WriteRaw(registry, root, key, L"Own", kRegSz, {'o', 0, 0, 0});
+            test::WriteRaw(registry, root, key + L"\\Sub", L"", kRegDword, {5, 0, 0, 0});
         } else if (i % 3 == 1) {
-            Write(registry, root, key, name, kRegSz, {'s', 0, 't', 0, 0, 0});
+            test::WriteRaw(registry, root, key, name, kRegSz, {'s', 0, 't', 0, 0, 0});
         } else if (i % 3 == 2) {
-            Write(registry, root, key, L"StationOwn", kRegBinary, {1, 2, 3});
+            test::WriteRaw(registry, root, key, L"StationOwn", kRegBinary, {1, 2, 3});
         }
     }
 }
@@ -160,13 +151,6 @@ const Case kCases[] = {
      }},
 };
 
-// The restore point as its file keeps it: written and read back.
-RestorePoint ThroughItsFile(const RestorePoint& point) {
-    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {})));
-    EXPECT_TRUE(read) << read.message;
-    return FromRegFile(read.file);
-}
-
 TEST(RowRestore, LockThenRestoreGivesBackTheStationsRegistry) {
     for (const Case& c : kCases) {
         for (const bool viaFile : {false, true}) {
@@ -181,7 +165,7 @@ TEST(RowRestore, LockThenRestoreGivesBackTheStationsRegistry) {
             ASSERT_NE(Everything(registry), before) << "the passes changed nothing";
 
             const RestoreOutcome outcome =
-                RestoreRegistry(viaFile ? ThroughItsFile(point) : point, registry, false);
+                RestoreRegistry(viaFile ? test::ThroughItsFile(point) : point, registry, false);
             EXPECT_TRUE(outcome.failures.empty());
             EXPECT_TRUE(outcome.keysKept.empty());
             EXPECT_EQ(Everything(registry), before);

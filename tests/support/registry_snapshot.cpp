@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "system/reg_file.h"
 #include "system/registry_access.h"
 #include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn::test {
 
@@ -32,6 +34,21 @@ Snapshot Take(RegistryBackend& registry, RegistryRoot root, const std::wstring& 
         }
     }
     return snapshot;
+}
+
+void WriteRaw(RegistryBackend& registry, RegistryRoot root, const std::wstring& key,
+              const std::wstring& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    KeyHandle handle{};
+    ASSERT_EQ(registry.CreateKey(registry.Root(root), key, kKeyAllAccess, handle), kErrorSuccess)
+        << Utf16ToUtf8(key);
+    const OwnedKey owner(registry, handle);
+    ASSERT_EQ(registry.SetValue(handle, name, type, data), kErrorSuccess) << Utf16ToUtf8(name);
+}
+
+RestorePoint ThroughItsFile(const RestorePoint& point) {
+    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {L"a station"})));
+    EXPECT_TRUE(read) << read.message;
+    return FromRegFile(read.file);
 }
 
 }  // namespace quarn::test

@@ -1,7 +1,8 @@
 #pragma once
 
 // Everything below a key, to compare a registry before and after: its keys
-// and its values with their types and data.
+// and its values with their types and data; and the raw writes and the
+// restore point's file round trip that the restore tests set up with.
 
 #include <cstdint>
 #include <map>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "system/registry_backend.h"
+#include "system/restore_point.h"
 
 namespace quarn::test {
 
@@ -27,5 +29,13 @@ struct Snapshot {
 // empty when the key does not exist. A key or value that cannot be read fails
 // the test.
 Snapshot Take(RegistryBackend& registry, RegistryRoot root, const std::wstring& path);
+
+// A value of any type written past RegistryAccess, its key created; a
+// registry that refuses fails the test.
+void WriteRaw(RegistryBackend& registry, RegistryRoot root, const std::wstring& key,
+              const std::wstring& name, std::uint32_t type, const std::vector<std::uint8_t>& data);
+
+// The restore point as its file keeps it: written and read back.
+RestorePoint ThroughItsFile(const RestorePoint& point);
 
 }  // namespace quarn::test

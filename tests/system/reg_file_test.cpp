@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/registry_data.h"
 #include "system/error.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
@@ -19,9 +19,6 @@ std::string Utf16File(const std::vector<std::wstring>& lines) {
     }
     return bytes;
 }
-
-using test::SzData;
-using test::Utf16Data;
 
 RegFileValue Present(std::wstring name, std::uint32_t type, std::vector<std::uint8_t> data) {
     return RegFileValue{std::move(name), RegistryValue{type, std::move(data)}};
@@ -62,10 +59,11 @@ struct RoundTrip {
 std::vector<RoundTrip> RoundTrips() {
     return {
         {"a string with backslashes and quotes",
-         OneKey({Present(L"Path", kRegSz, SzData(L"C:\\Program Files\\\"x\""))}),
+         OneKey({Present(L"Path", kRegSz, StringValueData(L"C:\\Program Files\\\"x\""))}),
          OneKeyLines({L"\"Path\"=\"C:\\\\Program Files\\\\\\\"x\\\"\""})},
         {"the default value and an empty string",
-         OneKey({Present(L"", kRegSz, SzData(L"default")), Present(L"Empty", kRegSz, {0, 0})}),
+         OneKey({Present(L"", kRegSz, StringValueData(L"default")),
+                 Present(L"Empty", kRegSz, {0, 0})}),
          OneKeyLines({L"@=\"default\"", L"\"Empty\"=\"\""})},
         {"absent values, named and default", OneKey({Absent(L"Old"), Absent(L"")}),
          OneKeyLines({L"\"Old\"=-", L"@=-"})},
@@ -81,7 +79,7 @@ std::vector<RoundTrip> RoundTrips() {
                  Present(L"None", kRegBinary, {})}),
          OneKeyLines({L"\"B\"=hex:de,ad,be,ef", L"\"None\"=hex:"})},
         {"expandable and multiple strings",
-         OneKey({Present(L"E", kRegExpandSz, SzData(L"%T%")),
+         OneKey({Present(L"E", kRegExpandSz, StringValueData(L"%T%")),
                  Present(L"M", kRegMultiSz, {0x61, 0, 0, 0, 0x62, 0, 0, 0, 0, 0})}),
          OneKeyLines({L"\"E\"=hex(2):25,00,54,00,25,00,00,00",
                       L"\"M\"=hex(7):61,00,00,00,62,00,00,00,00,00"})},
@@ -95,15 +93,15 @@ std::vector<RoundTrip> RoundTrips() {
                  Present(L"Inner", kRegSz, {0x61, 0, 0, 0, 0x62, 0, 0, 0}),
                  Present(L"TwoZeros", kRegSz, {0x61, 0, 0, 0, 0, 0}),
                  Present(L"Odd", kRegSz, {0x61, 0, 0}),
-                 Present(L"LineFeed", kRegSz, SzData(L"a\nb")),
-                 Present(L"Return", kRegSz, SzData(L"a\r"))}),
+                 Present(L"LineFeed", kRegSz, StringValueData(L"a\nb")),
+                 Present(L"Return", kRegSz, StringValueData(L"a\r"))}),
          OneKeyLines({L"\"NoData\"=hex(1):", L"\"NoTerminator\"=hex(1):61,00",
                       L"\"Inner\"=hex(1):61,00,00,00,62,00,00,00",
                       L"\"TwoZeros\"=hex(1):61,00,00,00,00,00", L"\"Odd\"=hex(1):61,00,00",
                       L"\"LineFeed\"=hex(1):61,00,0a,00,62,00,00,00",
                       L"\"Return\"=hex(1):61,00,0d,00,00,00"})},
         {"text beyond code page 1252 stays UTF-16",
-         OneKey({Present(L"\u20ac\u4e2d", kRegSz, SzData(L"\u0416\xD83D\xDE00"))}),
+         OneKey({Present(L"\u20ac\u4e2d", kRegSz, StringValueData(L"\u0416\xD83D\xDE00"))}),
          OneKeyLines({L"\"\u20ac\u4e2d\"=\"\u0416\xD83D\xDE00\""})},
         {"long hex data wrapped as regedit wraps it",
          OneKey({Present(L"Big", kRegBinary, CountingBytes(60))}),
@@ -184,21 +182,21 @@ TEST(RegFile, ReadsWhatRegeditsAndHandsWrite) {
          "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Test]\n"
          "\"Gr\xC3\xBC\xC3\x9F"
          "e\"=\"\xE2\x82\xAC\"\n",
-         OneKey({Present(L"Gr\u00fc\u00dfe", kRegSz, SzData(L"\u20ac"))})},
+         OneKey({Present(L"Gr\u00fc\u00dfe", kRegSz, StringValueData(L"\u20ac"))})},
         {"UTF-8 after its mark", "\xEF\xBB\xBF" + kV5 + kKeyLine + "@=\"\xC3\xA4\"\r\n",
-         OneKey({Present(L"", kRegSz, SzData(L"\u00e4"))})},
+         OneKey({Present(L"", kRegSz, StringValueData(L"\u00e4"))})},
         {"code page 1252 where the file is not UTF-8", kV5 + kKeyLine + "\"\xFC\"=\"\x80\"\r\n",
-         OneKey({Present(L"\u00fc", kRegSz, SzData(L"\u20ac"))})},
+         OneKey({Present(L"\u00fc", kRegSz, StringValueData(L"\u20ac"))})},
         {"REGEDIT4 with 8-bit hex(2) and hex(7) text, and REG_SZ in hex(1)",
          "REGEDIT4\r\n" + kKeyLine +
              "\"E\"=hex(2):25,54,25,00\r\n\"M\"=hex(7):61,00,e4,00,00\r\n\"S\"=hex(1):61,00\r\n",
-         OneKey({Present(L"E", kRegExpandSz, SzData(L"%T%")),
-                 Present(L"M", kRegMultiSz, Utf16Data(std::wstring(L"a\0\u00e4\0\0", 5))),
+         OneKey({Present(L"E", kRegExpandSz, StringValueData(L"%T%")),
+                 Present(L"M", kRegMultiSz, Utf16LeData(std::wstring(L"a\0\u00e4\0\0", 5))),
                  Present(L"S", kRegSz, {0x61, 0})})},
         {"Wine's line feed escape, short dwords, capitals and blanks",
          kV5 + kKeyLine +
              "\"Text\"=\"a\\nb\"\r\n\"D\"=DWORD:1F\r\n  \"Spaced\" = hex:A,Bc , 0d \r\n",
-         OneKey({Present(L"Text", kRegSz, SzData(L"a\nb")),
+         OneKey({Present(L"Text", kRegSz, StringValueData(L"a\nb")),
                  Present(L"D", kRegDword, {0x1f, 0, 0, 0}),
                  Present(L"Spaced", kRegBinary, {0x0a, 0xbc, 0x0d})})},
         {"continuation lines, also straight after hex:",
@@ -220,7 +218,8 @@ TEST(RegFile, ReadsWhatRegeditsAndHandsWrite) {
          kV5 + "[HKEY_CURRENT_USER]\r\n\"\"=\"x\"\r\n",
          RegFile{{},
                  {},
-                 {RegFileKey{L"HKEY_CURRENT_USER", false, {Present(L"", kRegSz, SzData(L"x"))}}}}},
+                 {RegFileKey{
+                     L"HKEY_CURRENT_USER", false, {Present(L"", kRegSz, StringValueData(L"x"))}}}}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

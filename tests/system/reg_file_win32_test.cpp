@@ -11,20 +11,17 @@
 
 #include "support/reg_exe_win32.h"
 #include "support/registry_backends.h"
-#include "support/registry_data.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
 #include "system/handle_win32.h"
 #include "system/reg_file.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
 
 using test::RunReg;
-
-using test::SzData;
-using test::Utf16Data;
 
 std::vector<std::uint8_t> CountingBytes(std::size_t count) {
     std::vector<std::uint8_t> data;
@@ -40,14 +37,14 @@ std::vector<std::uint8_t> CountingBytes(std::size_t count) {
 // up to the first zero whatever follows.
 std::map<std::wstring, RegistryValue> EveryKindOfValue() {
     return {
-        {L"", {kRegSz, SzData(L"the default")}},
-        {L"Text", {kRegSz, SzData(L"C:\\Program Files\\\"quoted\"")}},
-        {L"a\\b\"c", {kRegSz, SzData(L"name with escapes")}},
-        {L"Unicode \u20ac\u4e2d", {kRegSz, SzData(L"\u00e4\u0416")}},
+        {L"", {kRegSz, StringValueData(L"the default")}},
+        {L"Text", {kRegSz, StringValueData(L"C:\\Program Files\\\"quoted\"")}},
+        {L"a\\b\"c", {kRegSz, StringValueData(L"name with escapes")}},
+        {L"Unicode \u20ac\u4e2d", {kRegSz, StringValueData(L"\u00e4\u0416")}},
         {L"Empty", {kRegSz, {0, 0}}},
-        {L"LineFeed", {kRegSz, SzData(L"a\nb")}},
-        {L"Expand", {kRegExpandSz, SzData(L"%SystemRoot%\\x")}},
-        {L"Multi", {kRegMultiSz, Utf16Data(std::wstring(L"one\0two\0\0", 9))}},
+        {L"LineFeed", {kRegSz, StringValueData(L"a\nb")}},
+        {L"Expand", {kRegExpandSz, StringValueData(L"%SystemRoot%\\x")}},
+        {L"Multi", {kRegMultiSz, Utf16LeData(std::wstring(L"one\0two\0\0", 9))}},
         {L"Binary", {kRegBinary, CountingBytes(100)}},
         {L"NoBytes", {kRegBinary, {}}},
         {L"Dword", {kRegDword, {0xef, 0xbe, 0xad, 0xde}}},
@@ -130,8 +127,8 @@ class RegFileWithRegExe : public ::testing::Test {
 TEST_F(RegFileWithRegExe, RegImportTakesEveryValueWeWrite) {
     {
         const win32::unique_hkey before = CreateKey(L"");
-        Set(before.get(), L"Old", {kRegSz, SzData(L"to be removed")});
-        Set(before.get(), L"", {kRegSz, SzData(L"to be removed too")});
+        Set(before.get(), L"Old", {kRegSz, StringValueData(L"to be removed")});
+        Set(before.get(), L"", {kRegSz, StringValueData(L"to be removed too")});
         const win32::unique_hkey obsolete = CreateKey(L"\\Obsolete\\Deeper");
         Set(obsolete.get(), L"V", {kRegDword, {1, 0, 0, 0}});
     }
@@ -146,7 +143,7 @@ TEST_F(RegFileWithRegExe, RegImportTakesEveryValueWeWrite) {
     }
     // Forms that only the import takes exactly: reg export writes REG_SZ
     // data only up to its first zero, and any REG_DWORD as four bytes.
-    const RegistryValue innerZero{kRegSz, SzData(std::wstring(L"a\0b", 3))};
+    const RegistryValue innerZero{kRegSz, StringValueData(std::wstring(L"a\0b", 3))};
     const RegistryValue shortDword{kRegDword, {1, 2, 3}};
     main.values.push_back({L"InnerZero", innerZero});
     main.values.push_back({L"ShortDword", shortDword});

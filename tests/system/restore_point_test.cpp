@@ -82,16 +82,10 @@ class RestorePointTest : public ::testing::TestWithParam<std::string> {
         access.SetRootKey(root);
         const std::wstring path = L"\\" + Below(base, change.path);
         switch (change.kind) {
-            case Change::Write: {
-                KeyHandle key{};
-                ASSERT_EQ(
-                    Backend().CreateKey(Backend().Root(root), path.substr(1), kKeyAllAccess, key),
-                    kErrorSuccess);
-                const OwnedKey owner(Backend(), key);
-                ASSERT_EQ(Backend().SetValue(key, change.name, change.type, change.data),
-                          kErrorSuccess);
+            case Change::Write:
+                test::WriteRaw(Backend(), root, path.substr(1), change.name, change.type,
+                               change.data);
                 break;
-            }
             case Change::DeleteValue:
                 if (access.OpenKey(path, false)) {
                     access.DeleteValue(change.name);
@@ -174,13 +168,6 @@ const Case kCases[] = {
      {{Write(L"Made", L"Ours", kRegDword, {1, 0, 0, 0})}, {{Change::DeleteKey, L"Made"}}}},
 };
 
-// The restore point as its file keeps it: written and read back.
-RestorePoint ThroughItsFile(const RestorePoint& point) {
-    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {L"a station"})));
-    EXPECT_TRUE(read) << read.message;
-    return FromRegFile(read.file);
-}
-
 TEST_P(RestorePointTest, LockThenRestoreGivesBackTheRegistryItFound) {
     for (const Case& c : kCases) {
         for (const auto& [root, base] : Bases()) {
@@ -199,7 +186,7 @@ TEST_P(RestorePointTest, LockThenRestoreGivesBackTheRegistryItFound) {
                         RecordAndPerform(recorded, root, base, change);
                     }
                 }
-                const RestorePoint point = viaFile ? ThroughItsFile(recorded) : recorded;
+                const RestorePoint point = viaFile ? test::ThroughItsFile(recorded) : recorded;
                 const test::Snapshot locked = test::Take(Backend(), root, base);
                 EXPECT_NE(locked, before) << "the case changes nothing";
 

@@ -41,14 +41,9 @@ class RestorePointWithRegExe : public ::testing::Test {
         }
     }
 
-    static void Write(RegistryRoot root, const std::wstring& key, const std::wstring& name,
-                      std::uint32_t type, Bytes data) {
-        RegistryBackend& registry = DefaultRegistry();
-        KeyHandle handle{};
-        ASSERT_EQ(registry.CreateKey(registry.Root(root), key, kKeyAllAccess, handle),
-                  kErrorSuccess);
-        const OwnedKey owner(registry, handle);
-        ASSERT_EQ(registry.SetValue(handle, name, type, data), kErrorSuccess);
+    static void WriteRaw(RegistryRoot root, const std::wstring& key, const std::wstring& name,
+                         std::uint32_t type, const Bytes& data) {
+        test::WriteRaw(DefaultRegistry(), root, key, name, type, data);
     }
 
     static RegistryAccess Access(RegistryRoot root) {
@@ -67,19 +62,19 @@ TEST_F(RestorePointWithRegExe, RegImportOfTheRestorePointGivesBackEveryValue) {
     std::vector<test::Snapshot> before;
     for (const auto& [root, base] : bases_) {
         // The station's own settings.
-        Write(root, base + L"\\Policies", L"NoRun", kRegSz, station);
-        Write(root, base + L"\\Policies", L"Theirs", kRegBinary, {1, 2, 3});
-        Write(root, base + L"\\Winlogon", L"Background", kRegExpandSz, station);
-        Write(root, base + L"\\Ext", L"A", kRegSz, station);
-        Write(root, base + L"\\Ext\\One", L"B", kRegMultiSz, {'b', 0, 0, 0, 0, 0});
+        WriteRaw(root, base + L"\\Policies", L"NoRun", kRegSz, station);
+        WriteRaw(root, base + L"\\Policies", L"Theirs", kRegBinary, {1, 2, 3});
+        WriteRaw(root, base + L"\\Winlogon", L"Background", kRegExpandSz, station);
+        WriteRaw(root, base + L"\\Ext", L"A", kRegSz, station);
+        WriteRaw(root, base + L"\\Ext\\One", L"B", kRegMultiSz, {'b', 0, 0, 0, 0, 0});
         Access(root).CreateKey(L"\\" + base + L"\\Ext\\One\\Two");
         before.push_back(test::Take(registry, root, base));
 
         // The lock-down: each change recorded first.
         point.RecordValue(registry, root, base + L"\\Policies", L"NoRun");
-        Write(root, base + L"\\Policies", L"NoRun", kRegDword, {1, 0, 0, 0});
+        WriteRaw(root, base + L"\\Policies", L"NoRun", kRegDword, {1, 0, 0, 0});
         point.RecordValue(registry, root, base + L"\\New\\Deeper", L"X");
-        Write(root, base + L"\\New\\Deeper", L"X", kRegDword, {1, 0, 0, 0});
+        WriteRaw(root, base + L"\\New\\Deeper", L"X", kRegDword, {1, 0, 0, 0});
         point.RecordValue(registry, root, base + L"\\Winlogon", L"Background");
         auto winlogon = Access(root);
         ASSERT_TRUE(winlogon.OpenKey(L"\\" + base + L"\\Winlogon", false));
