@@ -2,7 +2,11 @@
 
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/datapacket.h"
+#include "catalogue/row_restore.h"
 #include "system/file_io.h"
+#include "system/settings.h"
+#include "system/station_restore.h"
+#include "system/system_queries.h"
 #include "system/text_case.h"
 
 namespace quarn {
@@ -87,6 +91,10 @@ std::filesystem::path PolicyCatalogues::LockCatalogueBackup() const {
     return programFolder_ / kLockCatalogueBackupName;
 }
 
+std::filesystem::path PolicyCatalogues::RestorePointFile() const {
+    return programFolder_ / kRestorePointFileName;
+}
+
 bool PolicyCatalogues::WriteAllClick(std::wstring_view sid) {
     if (passRunning_) {
         return false;
@@ -94,7 +102,25 @@ bool PolicyCatalogues::WriteAllClick(std::wstring_view sid) {
     PolicyTable& table = window_.LockDownChecked() ? CDSLOCK : CDSUNLOCK;
     const PassScope scope(window_, passRunning_);
     window_.ProcessMessages();
+    if (!RecordBeforeChange(sid, [&](RestorePoint& point) {
+            RecordCatalogueChanges(point, registry_, table, sid);
+        })) {
+        return false;
+    }
     Walk(table, sid);
+    return true;
+}
+
+bool PolicyCatalogues::RecordBeforeChange(std::wstring_view sid,
+                                          const std::function<void(RestorePoint&)>& record) {
+    try {
+        const RestorePointOrigin origin{ReadComputerName(registry_), ReadAccountName(registry_),
+                                        std::wstring(sid), LocalTimeText()};
+        quarn::RecordBeforeChange(RestorePointFile(), origin, record);
+    } catch (const RestorePointError& error) {
+        window_.ShowMessage(error.what());
+        return false;
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include "catalogue/policy_row_applier.h"
 #include "catalogue/policy_table.h"
 #include "system/registry_backend.h"
+#include "system/restore_point.h"
 
 namespace quarn {
 
@@ -68,12 +70,25 @@ class PolicyCatalogues {
 
     std::filesystem::path LockCatalogueFile() const;
     std::filesystem::path LockCatalogueBackup() const;
+    // The restore point beside quarn.xml.
+    std::filesystem::path RestorePointFile() const;
 
     // The pass: walks CDSLOCK when "Lock Down" is checked, else CDSUNLOCK,
-    // applying each row once; per-user rows go below HKEY_USERS\<sid>. While
-    // a pass runs, another is refused (the window keeps handling messages, so
-    // a second click could arrive): returns false then.
+    // applying each row once; per-user rows go below HKEY_USERS\<sid>. Before
+    // the first row, what the pass will change is recorded in the restore
+    // point; when that fails (a damaged restore point, or one that cannot be
+    // written) the error is shown and no row is applied. While a pass runs,
+    // another is refused (the window keeps handling messages, so a second
+    // click could arrive). Returns whether the pass ran.
     bool WriteAllClick(std::wstring_view sid);
+
+    // Records in the restore point what a change outside the catalogues (the
+    // shell, the automatic logon, the Administrators group) is about to
+    // touch. When that fails the error is shown and false returned: the
+    // change must not be made then. sid is the locked account's, for the
+    // header of a new restore point.
+    bool RecordBeforeChange(std::wstring_view sid,
+                            const std::function<void(RestorePoint&)>& record);
     bool PassRunning() const { return passRunning_; }
 
     // First start: writes the built-in lock rows to quarn.xml when the file

@@ -26,6 +26,7 @@ enum ControlId : int {
     kOpenXmlId = 200,
     kStartHereId,
     kExitId,
+    kRestoreStationId,
     kHelpId = 210,
     kAboutId,
 };

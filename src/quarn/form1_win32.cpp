@@ -15,6 +15,8 @@
 #include "system/outside_programs.h"
 #include "system/release.h"
 #include "system/settings.h"
+#include "system/station_restore.h"
+#include "system/station_restore_win32.h"
 #include "system/system_queries.h"
 #include "system/text_encoding.h"
 #include "system/update_ini.h"
@@ -125,6 +127,7 @@ TForm1::TForm1(FormDialogs& dialogs, Options options)
     ::AppendMenuW(system, MF_STRING, kOpenXmlId, L"Open *.xml File");
     ::AppendMenuW(system, MF_STRING, kStartHereId, L"Start here");
     ::AppendMenuW(system, MF_STRING, kExitId, L"Exit");
+    ::AppendMenuW(system, MF_STRING, kRestoreStationId, L"Restore the station");
     const HMENU help = ::CreatePopupMenu();
     ::AppendMenuW(help, MF_STRING, kHelpId, L"Help");
     ::AppendMenuW(help, MF_STRING, kAboutId, L"About");
@@ -394,7 +397,7 @@ void TForm1::WriteAllClick() {
     // The catalogues switch automatic logon on for an account of their own;
     // the administrator's "Auto Logon" box has the last word. Only the logon
     // values are written again: the fields change only when the box is clicked.
-    WriteAutoLogon(IsChecked(AutoLogon), TextOf(QUARNUSER), TextOf(USERPASSWORD));
+    WriteAutoLogonAsChecked();
     if (closeAfterPass_) {
         ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
     }
@@ -409,6 +412,30 @@ void TForm1::Starthere1Click() {
 void TForm1::Exit1Click() {
     ::SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
+void TForm1::RestoreStationClick() {
+    if (Catalogues->PassRunning()) {
+        return;
+    }
+    if (!dialogs_.AskYesNo(
+            L"Restore every setting QUARN changed to its state before the first Lock Down?",
+            Application::Instance().Title())) {
+        return;
+    }
+    Win32StationRestore platform;
+    StationRestoreOutcome outcome;
+    try {
+        outcome = RestoreStation(Catalogues->RestorePointFile(), DefaultRegistry(), platform, false,
+                                 LocalDateText());
+    } catch (const Error& error) {
+        dialogs_.ShowMessage(Utf8ToUtf16(error.what()));
+        return;
+    }
+    // The boxes show what the station has now, without writing it again.
+    ::SendMessageW(CompleteLockDown, BM_SETCHECK, BST_UNCHECKED, 0);
+    ::SendMessageW(AutoLogon, BM_SETCHECK, ReadAutoLogonOn() ? BST_CHECKED : BST_UNCHECKED, 0);
+    dialogs_.ShowMessage(Utf8ToUtf16(DescribeRestore(outcome, false)));
+}
+
 void TForm1::About1Click() {
     BringToFront(PanelAbout);
 }
@@ -473,6 +500,9 @@ bool TForm1::OnCommand(WORD id, WORD code, HWND) {
             return true;
         case kExitId:
             Guarded([&] { Exit1Click(); });
+            return true;
+        case kRestoreStationId:
+            Guarded([&] { RestoreStationClick(); });
             return true;
         case kHelpId:
             Guarded([&] { Help1Click(); });

@@ -63,6 +63,7 @@ class TForm1 final : public Window, private CatalogueWindow {
     void OpenxmlFile1Click();
     void Starthere1Click();
     void Exit1Click();
+    void RestoreStationClick();
     void Help1Click();
     void About1Click();
     void Image1Click();
@@ -76,8 +77,16 @@ class TForm1 final : public Window, private CatalogueWindow {
     void SetUpdateWindow(class TForm7* window) { updateWindow_ = window; }
 
     // The shell switch of the locked-down account (also used by locking).
-    void SwitchShellToWatchdog();
-    void SwitchShellToExplorer();
+    // Each returns false when the restore point could not record the change
+    // (the error is shown); the shell is not changed then.
+    bool SwitchShellToWatchdog();
+    bool SwitchShellToExplorer();
+    bool SwitchShellTo(const std::wstring& shell);
+    // The automatic logon as the box says, once the restore point holds the
+    // values it writes.
+    void WriteAutoLogonAsChecked();
+    // The Administrators membership recorded, then changed.
+    void ChangeAdministrators(bool add);
 
     // Runs an event operation; an error that leaves it goes to the error report.
     template <typename Operation>

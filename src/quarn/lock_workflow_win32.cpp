@@ -41,7 +41,7 @@ void TForm1::QUARNlockClick() {
         QUARNlock.SetCaption(L"lock");
         ::SetWindowTextW(QUARNSID, L"");
         if (RoleChangesAdministrators()) {
-            RemoveAccountFromAdministrators();
+            ChangeAdministrators(false);
         }
         return;
     }
@@ -62,7 +62,7 @@ void TForm1::QUARNlockClick() {
     ::SetWindowTextW(QUARNSID, sidText.c_str());
     LockedAccountSid = sidText;
     if (RoleChangesAdministrators()) {
-        AddAccountToAdministrators();
+        ChangeAdministrators(true);
     }
     if (TextOf(USERPASSWORD).empty()) {
         SetFieldText(USERPASSWORD, L"tavri");
@@ -84,7 +84,33 @@ void TForm1::AutoLogonClick() {
     if (TextOf(USERPASSWORD).empty()) {
         SetFieldText(USERPASSWORD, L"tavri");
     }
+    WriteAutoLogonAsChecked();
+}
+
+void TForm1::WriteAutoLogonAsChecked() {
+    if (!Catalogues->RecordBeforeChange(
+            LockedAccountSid, [](RestorePoint& point) { RecordAutoLogonChange(point); })) {
+        return;
+    }
     WriteAutoLogon(IsChecked(AutoLogon), TextOf(QUARNUSER), TextOf(USERPASSWORD));
+}
+
+void TForm1::ChangeAdministrators(bool add) {
+    // The membership before the first change; one that cannot be asked is
+    // not recorded, and the change is made as before.
+    if (const std::optional<bool> member = LockedAccountIsAdministrator()) {
+        const AdministratorsMembership before{LockedAccountMemberName(), *member};
+        if (!Catalogues->RecordBeforeChange(LockedAccountSid, [&](RestorePoint& point) {
+                point.RecordAdministrators(before);
+            })) {
+            return;
+        }
+    }
+    if (add) {
+        AddAccountToAdministrators();
+    } else {
+        RemoveAccountFromAdministrators();
+    }
 }
 
 void TForm1::CompleteLockDownClick() {
@@ -105,34 +131,40 @@ void TForm1::CompleteLockDownClick() {
             ::SendMessageW(CompleteLockDown, BM_SETCHECK, BST_UNCHECKED, 0);
             return;
         }
-        SwitchShellToWatchdog();
-        WriteCompleteLockDown(true);
-    } else {
-        SwitchShellToExplorer();
-        WriteCompleteLockDown(false);
     }
+    // Nothing changes that the restore point could not record first; the
+    // box goes back to what the station still has.
+    if (!(checked ? SwitchShellToWatchdog() : SwitchShellToExplorer())) {
+        ::SendMessageW(CompleteLockDown, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+        return;
+    }
+    WriteCompleteLockDown(checked);
     WriteAllClick();  // the hidden button's click
 }
 
-void TForm1::SwitchShellToWatchdog() {
-    if (LockedAccountSid.empty()) {
-        return;
-    }
-    SetQuarnFlag();
-    PrepareLockedAccount(DummyProgram());
-    const std::wstring directory = ReadInstallDir();
-    WriteAccountShell(LockedAccountSid, WatchdogPath(directory));
-    ClearQuarnFlag();
+bool TForm1::SwitchShellToWatchdog() {
+    return SwitchShellTo(WatchdogPath(ReadInstallDir()));
 }
 
-void TForm1::SwitchShellToExplorer() {
+bool TForm1::SwitchShellToExplorer() {
+    return SwitchShellTo(kExplorerExe);
+}
+
+bool TForm1::SwitchShellTo(const std::wstring& shell) {
     if (LockedAccountSid.empty()) {
-        return;
+        return true;
     }
     SetQuarnFlag();
     PrepareLockedAccount(DummyProgram());
-    WriteAccountShell(LockedAccountSid, kExplorerExe);
+    // The account's hive is loaded now (dummy.exe runs under it).
+    const bool recorded = Catalogues->RecordBeforeChange(
+        LockedAccountSid,
+        [&](RestorePoint& point) { RecordAccountShellChange(point, LockedAccountSid); });
+    if (recorded) {
+        WriteAccountShell(LockedAccountSid, shell);
+    }
     ClearQuarnFlag();
+    return recorded;
 }
 
 }  // namespace quarn

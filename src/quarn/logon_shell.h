@@ -19,6 +19,9 @@ namespace quarn {
 // swallowed: a refused access leaves the values as they were.
 void WriteAutoLogon(bool on, const std::wstring& user, const std::wstring& password,
                     RegistryBackend& registry = DefaultRegistry());
+// Records the three values WriteAutoLogon writes in the restore point before
+// it writes them.
+void RecordAutoLogonChange(RestorePoint& point, RegistryBackend& registry = DefaultRegistry());
 // Whether the machine's "AutoAdminLogon" reads "1"; a missing key reads as off.
 bool ReadAutoLogonOn(RegistryBackend& registry = DefaultRegistry());
 

@@ -12,6 +12,11 @@ void WriteAccountShell(const std::wstring& hive, const std::wstring& shell,
     access.WriteString(L"Shell", shell);
 }
 
+void RecordAccountShellChange(RestorePoint& point, const std::wstring& hive,
+                              RegistryBackend& registry) {
+    point.RecordValue(registry, RegistryRoot::Users, hive + kWinlogonKey, L"Shell");
+}
+
 std::wstring ReadAccountShell(const std::wstring& hive, RegistryBackend& registry) {
     RegistryAccess access(kKeyRead, registry);
     access.SetRootKey(RegistryRoot::Users);

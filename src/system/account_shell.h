@@ -7,6 +7,7 @@
 #include <string>
 
 #include "system/registry_backend.h"
+#include "system/restore_point.h"
 
 namespace quarn {
 
@@ -21,6 +22,10 @@ inline constexpr wchar_t kWinlogonKey[] =
 // registry layer's write error when it cannot be written.
 void WriteAccountShell(const std::wstring& hive, const std::wstring& shell,
                        RegistryBackend& registry = DefaultRegistry());
+// Records the account's "Shell" in the restore point before it is written;
+// hive as for WriteAccountShell.
+void RecordAccountShellChange(RestorePoint& point, const std::wstring& hive,
+                              RegistryBackend& registry = DefaultRegistry());
 // The account's "Shell"; empty text when the key or the value is missing.
 std::wstring ReadAccountShell(const std::wstring& hive,
                               RegistryBackend& registry = DefaultRegistry());

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "system/accounts_platform_win32.h"
 #include "system/handle_win32.h"
@@ -38,6 +39,23 @@ DWORD ChangeLocalGroupMember(const std::wstring& group, const std::wstring& memb
     Note(std::wstring(add ? L"NetLocalGroupAddMembers" : L"NetLocalGroupDelMembers") + L" group=" +
          Quoted(group) + L" member=" + Quoted(member));
     return 0;
+}
+
+// Membership as the journal's earlier changes left it: a member after an
+// addition, not after a removal or before any change.
+std::optional<bool> IsLocalGroupMember(const std::wstring& group, const std::wstring& member) {
+    const std::string tail = Utf16ToUtf8(L" group=" + Quoted(group) + L" member=" + Quoted(member));
+    bool isMember = false;
+    std::ifstream journal(JournalFile());
+    for (std::string line; std::getline(journal, line);) {
+        if (line == "NetLocalGroupAddMembers" + tail) {
+            isMember = true;
+        } else if (line == "NetLocalGroupDelMembers" + tail) {
+            isMember = false;
+        }
+    }
+    Note(L"NetLocalGroupGetMembers group=" + Quoted(group) + L" member=" + Quoted(member));
+    return isMember;
 }
 
 bool SetAccountPassword(const std::wstring& server, const std::wstring& account,

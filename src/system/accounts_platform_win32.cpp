@@ -6,6 +6,7 @@
 
 #include "system/accounts_platform_win32.h"
 #include "system/handle_win32.h"
+#include "system/net_buffer_win32.h"
 
 namespace quarn {
 
@@ -15,6 +16,33 @@ DWORD ChangeLocalGroupMember(const std::wstring& group, const std::wstring& memb
     auto* data = reinterpret_cast<LPBYTE>(&entry);
     return add ? ::NetLocalGroupAddMembers(nullptr, group.c_str(), 3, data, 1)
                : ::NetLocalGroupDelMembers(nullptr, group.c_str(), 3, data, 1);
+}
+
+std::optional<bool> IsLocalGroupMember(const std::wstring& group, const std::wstring& member) {
+    DWORD_PTR resume = 0;
+    for (;;) {
+        win32::NetBuffer buffer;
+        DWORD read = 0;
+        DWORD total = 0;
+        const NET_API_STATUS status = ::NetLocalGroupGetMembers(
+            nullptr, group.c_str(), 3, buffer.put(), MAX_PREFERRED_LENGTH, &read, &total, &resume);
+        if (status != NERR_Success && status != ERROR_MORE_DATA) {
+            return std::nullopt;
+        }
+        bool found = false;
+        const auto* entries = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_3*>(buffer.get());
+        for (DWORD i = 0; entries != nullptr && i < read && !found; ++i) {
+            const wchar_t* name = entries[i].lgrmi3_domainandname;
+            found = name != nullptr &&
+                    ::CompareStringOrdinal(name, -1, member.c_str(), -1, TRUE) == CSTR_EQUAL;
+        }
+        if (found) {
+            return true;
+        }
+        if (status == NERR_Success) {
+            return false;
+        }
+    }
 }
 
 bool SetAccountPassword(const std::wstring& server, const std::wstring& account,

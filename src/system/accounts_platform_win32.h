@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace quarn {
@@ -13,6 +14,10 @@ namespace quarn {
 // NetLocalGroupAddMembers / NetLocalGroupDelMembers with one member given by
 // its "domain\name" text (level 3). Returns the status.
 DWORD ChangeLocalGroupMember(const std::wstring& group, const std::wstring& member, bool add);
+
+// NetLocalGroupGetMembers level 3: whether the member ("domain\name") is in
+// the group; nothing when the group cannot be listed.
+std::optional<bool> IsLocalGroupMember(const std::wstring& group, const std::wstring& member);
 
 // NetUserSetInfo level 1003: the account's whole password (up to the
 // platform's 256 characters). True on success.

@@ -7,32 +7,14 @@
 #include "system/error.h"
 #include "system/error_win32.h"
 #include "system/handle_win32.h"
+#include "system/net_buffer_win32.h"
 #include "system/settings.h"
 #include "system/text_encoding.h"
 
 namespace quarn {
 namespace {
 
-// A buffer the network management functions allocated.
-class NetBuffer {
-  public:
-    using FreeFunction = NET_API_STATUS(WINAPI*)(LPVOID);
-    explicit NetBuffer(FreeFunction release = ::NetApiBufferFree) : release_(release) {}
-    NetBuffer(const NetBuffer&) = delete;
-    NetBuffer& operator=(const NetBuffer&) = delete;
-    ~NetBuffer() { Free(); }
-    LPBYTE* put() { return &buffer_; }
-    LPBYTE get() const { return buffer_; }
-    NET_API_STATUS Free() {
-        const NET_API_STATUS status = buffer_ != nullptr ? release_(buffer_) : NERR_Success;
-        buffer_ = nullptr;
-        return status;
-    }
-
-  private:
-    FreeFunction release_;
-    LPBYTE buffer_ = nullptr;
-};
+using win32::NetBuffer;
 
 // The SID S-1-5-32-544; empty when it cannot be made.
 win32::unique_sid AdministratorsSid() {
@@ -94,6 +76,18 @@ void AddAccountToAdministrators() {
 
 void RemoveAccountFromAdministrators() {
     ChangeAdministrators(false);
+}
+
+std::optional<bool> LockedAccountIsAdministrator() {
+    return IsLocalGroupMember(GetAdministratorsGroupName(), LockedAccountMemberName());
+}
+
+long SetAdministratorsMember(const std::wstring& member, bool add) {
+    const DWORD status = ChangeLocalGroupMember(GetAdministratorsGroupName(), member, add);
+    if (status == ERROR_MEMBER_IN_ALIAS || status == ERROR_MEMBER_NOT_IN_ALIAS) {
+        return 0;  // it already is what it was
+    }
+    return static_cast<long>(status);
 }
 
 void RaiseNetError(DWORD code) {

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "system/account_sid_win32.h"
@@ -30,6 +31,12 @@ std::wstring LockedAccountMemberName();
 // Adds or removes that member; the result is not looked at.
 void AddAccountToAdministrators();
 void RemoveAccountFromAdministrators();
+// Whether that member is in the Administrators group now; nothing when the
+// group cannot be listed.
+std::optional<bool> LockedAccountIsAdministrator();
+// Adds or removes a member of the Administrators group; 0 also when it
+// already is, or is not, a member; the group call's status otherwise.
+long SetAdministratorsMember(const std::wstring& member, bool add);
 
 // The controller of the computer's domain ("\\NAME"); NETAPI32.DLL is loaded
 // for the call. Raises Error with RaiseNetError's texts.

@@ -5,8 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <string>
 #include <string_view>
+#include <utility>
 
+#include "system/registry_backend.h"
 #include "system/text_case.h"
 
 namespace quarn {
@@ -22,6 +26,27 @@ inline constexpr std::array<std::string_view, 5> kMachineKeys = {"HARDWARE", "SA
 inline bool IsMachineKey(std::string_view name) {
     return std::any_of(kMachineKeys.begin(), kMachineKeys.end(),
                        [&](std::string_view key) { return EqualsIgnoringCaseAZ(name, key); });
+}
+
+// The names of the value types, as regedit shows them.
+inline constexpr std::array<std::pair<std::uint32_t, std::string_view>, 7> kValueTypeNames = {{
+    {kRegNone, "REG_NONE"},
+    {kRegSz, "REG_SZ"},
+    {kRegExpandSz, "REG_EXPAND_SZ"},
+    {kRegBinary, "REG_BINARY"},
+    {kRegDword, "REG_DWORD"},
+    {kRegMultiSz, "REG_MULTI_SZ"},
+    {kRegQword, "REG_QWORD"},
+}};
+
+// The type's name, or "type N" for one without a name here.
+inline std::string ValueTypeName(std::uint32_t type) {
+    for (const auto& [known, name] : kValueTypeNames) {
+        if (known == type) {
+            return std::string(name);
+        }
+    }
+    return "type " + std::to_string(type);
 }
 
 }  // namespace quarn

@@ -123,6 +123,30 @@ std::vector<std::wstring> Names(RegistryBackend& registry, const OwnedKey& key, 
     return names;
 }
 
+constexpr std::wstring_view kAdministratorsPrefix = L"administrators: ";
+constexpr std::wstring_view kWasMember = L" was a member";
+constexpr std::wstring_view kWasNotMember = L" was not a member";
+
+std::wstring AdministratorsLine(const AdministratorsMembership& membership) {
+    return std::wstring(kAdministratorsPrefix) + membership.member +
+           std::wstring(membership.wasMember ? kWasMember : kWasNotMember);
+}
+
+std::optional<AdministratorsMembership> ReadAdministratorsLine(std::wstring_view comment) {
+    if (!comment.starts_with(kAdministratorsPrefix)) {
+        return std::nullopt;
+    }
+    comment.remove_prefix(kAdministratorsPrefix.size());
+    for (const auto& [suffix, was] :
+         {std::pair{kWasNotMember, false}, std::pair{kWasMember, true}}) {
+        if (comment.size() > suffix.size() && comment.ends_with(suffix)) {
+            return AdministratorsMembership{
+                std::wstring(comment.substr(0, comment.size() - suffix.size())), was};
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 RestorePoint::RestorePoint(std::vector<RecordedTarget> targets) : targets_(std::move(targets)) {}
@@ -136,6 +160,12 @@ bool RestorePoint::Holds(RecordedKind kind, RegistryRoot root, std::wstring_view
 
 void RestorePoint::Add(RecordedTarget target) {
     targets_.push_back(std::move(target));
+}
+
+void RestorePoint::RecordAdministrators(AdministratorsMembership membership) {
+    if (!administrators_) {
+        administrators_ = std::move(membership);
+    }
 }
 
 void RestorePoint::RecordKeyCreation(RegistryBackend& registry, RegistryRoot root,
@@ -197,6 +227,9 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
     const auto fail = [&](const RecordedTarget& target, long code) {
         outcome.failures.emplace_back(target, code);
     };
+    const auto step = [&](RestoreAction action, const RecordedTarget& target) {
+        outcome.steps.push_back({action, target});
+    };
 
     // Keys that a deletion took away come back first, parents before subkeys.
     for (const RecordedTarget& target : point.Targets()) {
@@ -207,6 +240,7 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
             continue;
         }
         ++outcome.keysRecreated;
+        step(RestoreAction::RecreateKey, target);
         if (!dryRun) {
             KeyHandle key{};
             const long result =
@@ -231,6 +265,7 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
                 continue;
             }
             ++outcome.valuesDeleted;
+            step(RestoreAction::DeleteValue, target);
             if (!dryRun) {
                 const OwnedKey key =
                     OpenExisting(registry, target.root, target.keyPath, kKeySetValue);
@@ -245,6 +280,7 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
             continue;
         }
         ++outcome.valuesRestored;
+        step(RestoreAction::SetValue, target);
         if (!dryRun) {
             KeyHandle key{};
             long result =
@@ -297,10 +333,12 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
         }
         if (!empty) {
             outcome.keysKept.push_back(*target);
+            step(RestoreAction::KeepKey, *target);
             continue;
         }
         removed.insert(removedName(*target, target->keyPath));
         ++outcome.keysRemoved;
+        step(RestoreAction::RemoveKey, *target);
         if (!dryRun) {
             const long result = registry.DeleteKey(registry.Root(target->root), target->keyPath, 0);
             if (result != kErrorSuccess && result != kErrorFileNotFound) {
@@ -311,9 +349,12 @@ RestoreOutcome RestoreRegistry(const RestorePoint& point, RegistryBackend& regis
     return outcome;
 }
 
-RegFile ToRegFile(const RestorePoint& point, std::vector<std::wstring> headerComments) {
+RegFile ToRegFile(const RestorePoint& point) {
     RegFile file;
-    file.headerComments = std::move(headerComments);
+    file.headerComments = point.Header();
+    if (point.Administrators()) {
+        file.headerComments.push_back(AdministratorsLine(*point.Administrators()));
+    }
     std::map<std::wstring, std::size_t> sections;  // by folded full name
     const auto section = [&](const RecordedTarget& target) -> RegFileKey& {
         const std::wstring name = FullKeyName(target.root, target.keyPath);
@@ -340,6 +381,15 @@ RegFile ToRegFile(const RestorePoint& point, std::vector<std::wstring> headerCom
 }
 
 RestorePoint FromRegFile(const RegFile& file) {
+    std::vector<std::wstring> header;
+    std::optional<AdministratorsMembership> administrators;
+    for (const std::wstring& comment : file.headerComments) {
+        if (std::optional<AdministratorsMembership> read = ReadAdministratorsLine(comment)) {
+            administrators = std::move(read);
+        } else {
+            header.push_back(comment);
+        }
+    }
     std::vector<RecordedTarget> targets;
     std::set<std::wstring> created;
     for (const std::wstring& name : file.createdKeys) {
@@ -360,7 +410,12 @@ RestorePoint FromRegFile(const RegFile& file) {
             targets.push_back({RecordedKind::Value, root, path, value.name, value.value});
         }
     }
-    return RestorePoint(std::move(targets));
+    RestorePoint point(std::move(targets));
+    point.SetHeader(std::move(header));
+    if (administrators) {
+        point.RecordAdministrators(std::move(*administrators));
+    }
+    return point;
 }
 
 std::optional<RestorePoint> LoadRestorePoint(const std::filesystem::path& path) {
@@ -376,9 +431,51 @@ std::optional<RestorePoint> LoadRestorePoint(const std::filesystem::path& path) 
     return FromRegFile(read.file);
 }
 
-void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point,
-                      std::vector<std::wstring> headerComments) {
-    ReplaceFileContents(path, WriteRegFile(ToRegFile(point, std::move(headerComments))));
+void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point) {
+    ReplaceFileContents(path, WriteRegFile(ToRegFile(point)));
+}
+
+std::vector<std::wstring> RestorePointHeader(const RestorePointOrigin& origin) {
+    const auto named = [](const std::wstring& text) {
+        return text.empty() ? std::wstring(L"(unknown)") : text;
+    };
+    return {
+        L"QUARN restore point: the state of every registry value and key QUARN changed,",
+        L"as it was before the first change.",
+        L"Station: " + named(origin.station),
+        L"Account: " + named(origin.account),
+        L"SID: " + named(origin.sid),
+        L"Recorded since: " + named(origin.time),
+        L"Bring the station back with \"Restore the station\" in QUARN, with",
+        L"\"quarnctl restore\", or without QUARN: reg import quarn-restore.reg",
+    };
+}
+
+void RecordBeforeChange(const std::filesystem::path& path, const RestorePointOrigin& origin,
+                        const std::function<void(RestorePoint&)>& record) {
+    std::optional<RestorePoint> kept;
+    try {
+        kept = LoadRestorePoint(path);
+    } catch (const Error& error) {
+        throw RestorePointError(std::string(error.what()) +
+                                "; it is kept as it is, and nothing was changed");
+    }
+    RestorePoint point = kept ? std::move(*kept) : RestorePoint();
+    if (!kept) {
+        point.SetHeader(RestorePointHeader(origin));
+    }
+    const std::size_t targets = point.Targets().size();
+    const bool administrators = point.Administrators().has_value();
+    record(point);
+    if (point.Targets().size() == targets && point.Administrators().has_value() == administrators) {
+        return;  // nothing new: the file stays as it is
+    }
+    try {
+        SaveRestorePoint(path, point);
+    } catch (const Error& error) {
+        throw RestorePointError("The restore point " + PathText(path) +
+                                " could not be written, so nothing was changed: " + error.what());
+    }
 }
 
 }  // namespace quarn

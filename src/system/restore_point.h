@@ -11,11 +11,13 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "system/error.h"
 #include "system/reg_file.h"
 #include "system/registry_backend.h"
 
@@ -37,6 +39,16 @@ struct RecordedTarget {
     bool operator==(const RecordedTarget&) const = default;
 };
 
+// The account's membership of the Administrators group before the lock
+// workflow changed it. The member is named as the group call takes it
+// ("DOMAIN\name").
+struct AdministratorsMembership {
+    std::wstring member;
+    bool wasMember = false;
+
+    bool operator==(const AdministratorsMembership&) const = default;
+};
+
 class RestorePoint {
   public:
     RestorePoint() = default;
@@ -53,9 +65,21 @@ class RestorePoint {
     // it; nothing when it does not exist.
     void RecordKeyDeletion(RegistryBackend& registry, RegistryRoot root, std::wstring_view keyPath);
 
+    // Records the membership before the first change; later ones are not
+    // recorded.
+    void RecordAdministrators(AdministratorsMembership membership);
+
     // In the order recorded.
     const std::vector<RecordedTarget>& Targets() const { return targets_; }
-    bool Empty() const { return targets_.empty(); }
+    const std::optional<AdministratorsMembership>& Administrators() const {
+        return administrators_;
+    }
+    bool Empty() const { return targets_.empty() && !administrators_; }
+
+    // The comment lines the file begins with (what the station was, and
+    // when); kept as they were first written.
+    const std::vector<std::wstring>& Header() const { return header_; }
+    void SetHeader(std::vector<std::wstring> header) { header_ = std::move(header); }
 
   private:
     bool Holds(RecordedKind kind, RegistryRoot root, std::wstring_view keyPath,
@@ -63,6 +87,22 @@ class RestorePoint {
     void Add(RecordedTarget target);
 
     std::vector<RecordedTarget> targets_;
+    std::optional<AdministratorsMembership> administrators_;
+    std::vector<std::wstring> header_;
+};
+
+// One change a restore makes (or with dryRun would make).
+enum class RestoreAction {
+    RecreateKey,  // a key a deletion took away is created again
+    SetValue,     // a value gets its recorded type and data
+    DeleteValue,  // a value that was absent is deleted
+    RemoveKey,    // a created key is removed
+    KeepKey,      // a created key holds something not recorded and stays
+};
+
+struct RestoreStep {
+    RestoreAction action = RestoreAction::SetValue;
+    RecordedTarget target;
 };
 
 // What a restore did, or with dryRun would do.
@@ -75,6 +115,8 @@ struct RestoreOutcome {
     std::vector<RecordedTarget> keysKept;
     // What could not be put back: the target and the registry's error code.
     std::vector<std::pair<RecordedTarget, long>> failures;
+    // Every change in the order made, kept keys included.
+    std::vector<RestoreStep> steps;
 };
 
 // Puts every recorded target back: keys that existed are created again,
@@ -93,8 +135,9 @@ inline constexpr char kRestorePointFileName[] = "quarn-restore.reg";
 // machine keys below HKEY_LOCAL_MACHINE), values that were absent as
 // "Name"=-, and the keys that were created as "; created: KEY" comment lines
 // (an import leaves them as they are; our restore removes them). The header
-// comments come first.
-RegFile ToRegFile(const RestorePoint& point, std::vector<std::wstring> headerComments);
+// comments come first, then the membership as a comment line
+// "; administrators: DOMAIN\name was a member" (or "was not a member").
+RegFile ToRegFile(const RestorePoint& point);
 
 // The restore point a file holds. Every key section that is not a created key
 // existed when it was recorded. Raises Error for what a restore point never
@@ -107,7 +150,31 @@ RestorePoint FromRegFile(const RegFile& file);
 std::optional<RestorePoint> LoadRestorePoint(const std::filesystem::path& path);
 
 // Writes the restore point in place of the file, atomically.
-void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point,
-                      std::vector<std::wstring> headerComments);
+void SaveRestorePoint(const std::filesystem::path& path, const RestorePoint& point);
+
+// What the header of a new restore point names.
+struct RestorePointOrigin {
+    std::wstring station;  // the computer's name
+    std::wstring account;  // the locked-down account's name
+    std::wstring sid;      // its SID, when known
+    std::wstring time;     // when the first change was recorded
+};
+std::vector<std::wstring> RestorePointHeader(const RestorePointOrigin& origin);
+
+// The restore point's file could not be read, was damaged, or could not be
+// written.
+class RestorePointError : public Error {
+  public:
+    using Error::Error;
+};
+
+// Records what a change is about to touch, before it is made: loads the
+// restore point at path (a new one, headed by origin, when there is none),
+// lets record add its targets and writes the file back when anything was
+// added. Raises RestorePointError when the file cannot be read, is damaged
+// or cannot be written, and passes on what record raises; the change must
+// not be made then, and a damaged file is left as it is.
+void RecordBeforeChange(const std::filesystem::path& path, const RestorePointOrigin& origin,
+                        const std::function<void(RestorePoint&)>& record);
 
 }  // namespace quarn

@@ -80,6 +80,20 @@ bool IsLockedAccountAtStation(VersionClass versionClass, RegistryBackend& regist
     return !account.empty() && account == GetLastLoggedOnUser(versionClass, registry);
 }
 
+std::wstring ReadComputerName(RegistryBackend& registry) {
+    try {
+        RegistryAccess access(kKeyRead, registry);
+        access.SetRootKey(RegistryRoot::LocalMachine);
+        if (!access.OpenKeyReadOnly(
+                L"\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName")) {
+            return {};
+        }
+        return access.ReadString(L"ComputerName");
+    } catch (const RegistryError&) {
+        return {};
+    }
+}
+
 std::wstring GetProgramFilesDir(RegistryBackend& registry) {
     const auto read = [&](std::uint32_t view, const wchar_t* name) {
         RegistryAccess access(kKeyRead | view, registry);

@@ -39,6 +39,10 @@ std::wstring GetLastLoggedOnUser(VersionClass versionClass,
 bool IsLockedAccountAtStation(VersionClass versionClass,
                               RegistryBackend& registry = DefaultRegistry());
 
+// The computer's name as Windows keeps it ("ComputerName" of the
+// ComputerName control key); empty when it cannot be read.
+std::wstring ReadComputerName(RegistryBackend& registry = DefaultRegistry());
+
 // "ProgramFilesDir" as a 32-bit program sees it (the directory for 32-bit
 // programs on 64-bit Windows). Raises RegistryError on a failed read.
 std::wstring GetProgramFilesDir(RegistryBackend& registry = DefaultRegistry());

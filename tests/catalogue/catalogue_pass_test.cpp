@@ -4,16 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <set>
 
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/catalogue_pass.h"
 #include "catalogue/value_conversion.h"
 #include "support/registry_backends.h"
+#include "support/registry_snapshot.h"
+#include "support/station_restore_fake.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
 #include "system/memory_registry.h"
 #include "system/registry_access.h"
+#include "system/restore_point.h"
+#include "system/station_restore.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn {
 namespace {
@@ -205,6 +212,43 @@ TEST_F(CataloguePass, AnErrorInTheWalkStillRestoresMenuAndProgress) {
     EXPECT_EQ(window_.journal, (std::vector<std::string>{"menu off", "progress shown", "pump",
                                                          "progress hidden", "menu on"}));
     EXPECT_FALSE(catalogues->PassRunning());
+}
+
+// Nothing is changed that the restore point could not record first: a
+// damaged one (kept as it is) and one that cannot be written (here a folder
+// stands where the file would go) stop the pass before its first row.
+TEST_F(CataloguePass, ARestorePointThatCannotRecordStopsThePassBeforeAnyRow) {
+    const std::filesystem::path file = folder_ / kRestorePointFileName;
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        const char* message;
+    } cases[] = {
+        {"damaged",
+         [&] { ReplaceFileContents(file, "Windows Registry Editor Version 5.00\r\n[HKEY_"); },
+         "at byte"},
+        {"cannot be written", [&] { std::filesystem::create_directory(file); },
+         "could not be written"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(file);
+        row.spoil();
+        const test::Snapshot before = test::Take(registry_, RegistryRoot::Users, kSid);
+        auto catalogues = Start();
+        const std::string lockTable = catalogues->CDSLOCK.SaveToBytes();
+        window_.lockDown = true;
+        window_.journal.clear();
+        EXPECT_FALSE(catalogues->WriteAllClick(kSid));
+        ASSERT_EQ(window_.journal.size(), 6u);
+        EXPECT_NE(window_.journal[3].find(row.message), std::string::npos) << window_.journal[3];
+        EXPECT_EQ(window_.journal.back(), "menu on");
+        EXPECT_EQ(test::Take(registry_, RegistryRoot::Users, kSid), before);
+        EXPECT_EQ(catalogues->CDSLOCK.SaveToBytes(), lockTable);  // no row posted a STATUS
+        if (FileExists(file)) {
+            EXPECT_EQ(ReadWholeFile(file), "Windows Registry Editor Version 5.00\r\n[HKEY_");
+        }
+    }
 }
 
 TEST_F(CataloguePass, EachPassWritesBelowTheSidItIsGiven) {
@@ -489,6 +533,128 @@ TEST_P(CataloguePassOnRegistry, LockThenUnlockLeavesTheUnlockValues) {
         }
     }
     EXPECT_EQ(differing, 153);
+}
+
+// The keys the rows of these tables name, each with all below it, and
+// whether each key on their paths exists: what a pass and its restore can
+// change, without reading the whole registry.
+struct Touched {
+    std::map<std::wstring, test::Snapshot> keys;
+    std::set<std::wstring> existing;
+    bool operator==(const Touched&) const = default;
+};
+
+Touched TakeTouched(RegistryBackend& registry, const std::wstring& sid,
+                    std::vector<PolicyTable> tables) {
+    Touched touched;
+    for (PolicyTable& table : tables) {
+        table.First();
+        for (int i = 0; i < table.RecordCount(); ++i, table.Next()) {
+            const std::string subtree = table.GetFieldText(kColumnSubtree);
+            const bool perUser = subtree.starts_with("HKCU");
+            const RegistryRoot root = perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine;
+            std::wstring path = Cp1252ToUtf16(subtree.substr(subtree.find('\\') + 1));
+            if (perUser) {
+                path = sid + L"\\" + path;
+            }
+            const std::wstring name = (perUser ? L"U:" : L"M:") + path;
+            if (touched.keys.count(name)) {
+                continue;
+            }
+            touched.keys[name] = test::Take(registry, root, path);
+            std::wstring ancestor;
+            for (const std::wstring_view part : KeyPathNames(path)) {
+                ancestor += (ancestor.empty() ? L"" : L"\\") + std::wstring(part);
+                KeyHandle key{};
+                if (registry.OpenKey(registry.Root(root), ancestor, kKeyRead, key) ==
+                    kErrorSuccess) {
+                    registry.CloseKey(key);
+                    touched.existing.insert(name.substr(0, 2) + ancestor);
+                }
+            }
+        }
+    }
+    return touched;
+}
+
+// A bigger catalogue than the built-in one: its rows and one of each value
+// kind in keys of their own.
+PolicyTable BiggerCatalogue() {
+    PolicyTable table = BuiltInLockCatalogue();
+    std::int32_t index = 9000;
+    for (const char* kind : {"REG_DWORD", "REG_DWHEX", "REG_SZ", "REG_BINARY", "ADD_SUBTREE",
+                             "DEL_SUBKEY", "DEL_SUBTREE"}) {
+        const std::string value = std::string(kind) == "REG_BINARY" ? "0a0b" : "7";
+        table.AppendRow({index++, std::string("HKCU\\Software\\QuarnBigger\\") + kind, "Value",
+                         value, kind, "XP", "aktiviert", ""});
+    }
+    return table;
+}
+
+// Whatever the passes were (a lock, lock-unlock-lock, an import of a bigger
+// catalogue between two locks), a restore from the restore point the passes
+// wrote gives back each key they touched as the station had it, with the
+// station's own values among them (some of another type, some beside).
+TEST_P(CataloguePassOnRegistry, PassesThenARestoreGiveBackTheStation) {
+    const std::filesystem::path bigger = folder_.Path() / "bigger.xml";
+    BiggerCatalogue().SaveToFile(bigger);
+    const std::vector<PolicyTable> tables = {BuiltInLockCatalogue(), BuiltInUnlockCatalogue(),
+                                             BiggerCatalogue()};
+    const struct {
+        const char* name;
+        std::vector<std::string> passes;
+    } cases[] = {
+        {"one lock", {"lock"}},
+        {"lock, unlock, lock", {"lock", "unlock", "lock"}},
+        {"lock, import, lock", {"lock", "import", "lock"}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        // The station's own values, recorded to be taken away afterwards.
+        RestorePoint own;
+        const BuiltInRow* const rows = BuiltInRows().data();
+        for (std::size_t i = 0; i < BuiltInRows().size(); i += 17) {
+            const std::string subtree = rows[i].subtree;
+            if (!subtree.starts_with("HKCU") || std::string(rows[i].dataType) != "REG_DWORD") {
+                continue;
+            }
+            const std::wstring key =
+                sid_ + L"\\" + Cp1252ToUtf16(subtree.substr(subtree.find('\\') + 1));
+            const std::wstring name =
+                (i / 17) % 2 == 0 ? Cp1252ToUtf16(rows[i].subkey) : L"StationOwn";
+            own.RecordValue(registry_->Backend(), RegistryRoot::Users, key, name);
+            test::WriteRaw(registry_->Backend(), RegistryRoot::Users, key, name, kRegSz,
+                           StringValueData(L"own"));
+        }
+        const Touched before = TakeTouched(registry_->Backend(), sid_, tables);
+
+        {
+            auto catalogues = Start();
+            for (const std::string& pass : row.passes) {
+                if (pass == "import") {
+                    window_.choice = bigger;
+                    catalogues->ImportLockCatalogue();
+                    continue;
+                }
+                window_.lockDown = pass == "lock";
+                ASSERT_TRUE(catalogues->WriteAllClick(sid_));
+            }
+            test::RecordingStationRestore platform;
+            const StationRestoreOutcome outcome =
+                RestoreStation(catalogues->RestorePointFile(), registry_->Backend(), platform,
+                               false, L"2026-12-11");
+            EXPECT_TRUE(outcome.Complete()) << DescribeRestore(outcome, false);
+            EXPECT_TRUE(outcome.registry.keysKept.empty()) << DescribeRestore(outcome, false);
+        }
+        EXPECT_EQ(TakeTouched(registry_->Backend(), sid_, tables), before);
+        EXPECT_FALSE(FileExists(folder_.Path() / kRestorePointFileName));
+        EXPECT_TRUE(FileExists(folder_.Path() / "quarn-restore-2026-12-11.reg"));
+
+        RestoreRegistry(own, registry_->Backend(), false);
+        std::filesystem::remove(folder_.Path() / "quarn-restore-2026-12-11.reg");
+        std::filesystem::remove(folder_.Path() / kLockCatalogueFileName);
+        std::filesystem::remove(folder_.Path() / kLockCatalogueBackupName);
+    }
 }
 
 TEST_P(CataloguePassOnRegistry, SwitchedOffRowsAreNeverApplied) {

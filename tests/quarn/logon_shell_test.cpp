@@ -6,8 +6,10 @@
 #include "quarn/logon_shell.h"
 #include "support/registry_backends.h"
 #include "support/registry_faults.h"
+#include "support/registry_snapshot.h"
 #include "support/station_queries.h"
 #include "system/registry_access.h"
+#include "system/restore_point.h"
 #include "system/settings.h"
 
 namespace quarn {
@@ -92,6 +94,27 @@ TEST_P(LogonShell, AutoLogonOnAndOff) {
         EXPECT_EQ(Backend().QueryValue(key, name, value), kErrorSuccess);
         EXPECT_EQ(value.data, (std::vector<std::uint8_t>{0, 0}));
     }
+}
+
+// What the switch writes is what it records: after automatic logon on and
+// off, a restore gives back the station's own logon values (a user of its
+// own, no password value) exactly.
+TEST_P(LogonShell, TheRecordedLogonValuesComeBack) {
+    WriteAutoLogon(true, L"own", L"", Backend());
+    RegistryAccess machine(kKeyAllAccess, Backend());
+    machine.SetRootKey(RegistryRoot::LocalMachine);
+    ASSERT_TRUE(machine.OpenKey(kWinlogonKey, false));
+    machine.DeleteValue(L"DefaultPassword");
+    const test::Snapshot before =
+        test::Take(Backend(), RegistryRoot::LocalMachine, std::wstring(kWinlogonKey).substr(1));
+    RestorePoint point;
+    RecordAutoLogonChange(point, Backend());
+    WriteAutoLogon(true, L"quarn", L"tavri", Backend());
+    WriteAutoLogon(false, L"quarn", L"tavri", Backend());
+    EXPECT_EQ(RestoreRegistry(test::ThroughItsFile(point), Backend(), false).failures.size(), 0u);
+    EXPECT_EQ(
+        test::Take(Backend(), RegistryRoot::LocalMachine, std::wstring(kWinlogonKey).substr(1)),
+        before);
 }
 
 TEST_P(LogonShell, RefusedAutoLogonWritesAreSwallowed) {

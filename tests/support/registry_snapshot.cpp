@@ -46,7 +46,9 @@ void WriteRaw(RegistryBackend& registry, RegistryRoot root, const std::wstring& 
 }
 
 RestorePoint ThroughItsFile(const RestorePoint& point) {
-    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(point, {L"a station"})));
+    RestorePoint headed = point;
+    headed.SetHeader({L"a station"});
+    const RegFileReadResult read = ReadRegFile(WriteRegFile(ToRegFile(headed)));
     EXPECT_TRUE(read) << read.message;
     return FromRegFile(read.file);
 }

@@ -265,7 +265,7 @@ namespace {
 // comments, a section per key with the values as they were, absent ones as
 // "Name"=-.
 TEST(RestorePointFile, IsTheRegistryFileFormThatRegImportReads) {
-    const RestorePoint point({
+    RestorePoint point({
         {RecordedKind::CreatedKey, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", {}, {}},
         {RecordedKind::Value, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", L"NoRun", {}},
         {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"Shell",
@@ -274,9 +274,12 @@ TEST(RestorePointFile, IsTheRegistryFileFormThatRegImportReads) {
          RegistryValue{kRegDword, {10, 0, 0, 0}}},
         {RecordedKind::ExistingKey, RegistryRoot::LocalMachine, L"SOFTWARE\\P\\Empty", {}, {}},
     });
+    point.SetHeader({L"Station PC-1, account kiosk"});
+    point.RecordAdministrators({L"PC-1\\kiosk", false});
     const std::wstring expected =
         L"Windows Registry Editor Version 5.00\r\n"
         L"; Station PC-1, account kiosk\r\n"
+        L"; administrators: PC-1\\kiosk was not a member\r\n"
         L"\r\n"
         L"; created: HKEY_USERS\\S-1-5-21-1\\Software\\New\r\n"
         L"\r\n"
@@ -293,7 +296,7 @@ TEST(RestorePointFile, IsTheRegistryFileFormThatRegImportReads) {
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);
     }
-    EXPECT_EQ(WriteRegFile(ToRegFile(point, {L"Station PC-1, account kiosk"})), bytes);
+    EXPECT_EQ(WriteRegFile(ToRegFile(point)), bytes);
 }
 
 TEST(RestorePointFile, SavedAndLoadedOrRefusedWhenDamaged) {
@@ -301,12 +304,16 @@ TEST(RestorePointFile, SavedAndLoadedOrRefusedWhenDamaged) {
     const auto file = folder.Path() / kRestorePointFileName;
     EXPECT_EQ(LoadRestorePoint(file), std::nullopt);
 
-    const RestorePoint point({
+    RestorePoint point({
         {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"V", {}},
     });
-    SaveRestorePoint(file, point, {L"header"});
+    point.SetHeader({L"header", L"Account: kiosk"});
+    point.RecordAdministrators({L"DOMAIN\\kiosk was a member", true});
+    SaveRestorePoint(file, point);
     const auto loaded = LoadRestorePoint(file);
     ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Header(), point.Header());
+    EXPECT_EQ(loaded->Administrators(), point.Administrators());
     const std::vector<RecordedTarget> expected = {
         {RecordedKind::ExistingKey, RegistryRoot::LocalMachine, L"SOFTWARE\\P", {}, {}},
         {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"V", {}},

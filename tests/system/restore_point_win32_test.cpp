@@ -87,7 +87,8 @@ TEST_F(RestorePointWithRegExe, RegImportOfTheRestorePointGivesBackEveryValue) {
 
     test::TempFolder folder;
     const auto file = folder.Path() / kRestorePointFileName;
-    SaveRestorePoint(file, point, {L"a station under test"});
+    point.SetHeader({L"a station under test"});
+    SaveRestorePoint(file, point);
     ASSERT_EQ(test::RunReg(L"import \"" + file.wstring() + L"\""), 0u);
 
     std::set<std::wstring> created;

@@ -9,6 +9,8 @@
 #include "catalogue/builtin_catalogues.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
+#include "system/restore_point.h"
+#include "system/value_data.h"
 #include "tools/quarnctl/quarnctl.h"
 
 namespace quarn {
@@ -267,6 +269,53 @@ TEST_F(Quarnctl, DiffByIndexColumnByColumn) {
                             [](const std::string& line) { return line.rfind("~ ", 0) == 0; }),
               153);
     EXPECT_EQ(lines.back(), "the rows they share are applied in another order");
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+class QuarnctlRestore : public Quarnctl {};
+
+// What a restore point recorded, one target a line with its state then;
+// the restore itself is a Windows command.
+TEST_F(QuarnctlRestore, ShowListsTheRecordedTargets) {
+    RestorePoint point({
+        {RecordedKind::CreatedKey, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", {}, {}},
+        {RecordedKind::Value, RegistryRoot::Users, L"S-1-5-21-1\\Software\\New", L"NoRun", {}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"Größe",
+         RegistryValue{kRegSz, StringValueData(L"ex")}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SOFTWARE\\P", L"",
+         RegistryValue{kRegDword, {10, 0, 0, 0}}},
+        {RecordedKind::Value, RegistryRoot::LocalMachine, L"SYSTEM\\K", L"Scancode Map",
+         RegistryValue{kRegBinary, {0, 1, 0xFE}}},
+    });
+    point.RecordAdministrators({L"PC-1\\kiosk", false});
+    const std::string file = File(kRestorePointFileName);
+    SaveRestorePoint(folder_ / kRestorePointFileName, point);
+    const Result shown = Run({"restore", "--show", file});
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_EQ(Lines(shown.out),
+              (std::vector<std::string>{
+                  "HIVE                   KEY           VALUE         RECORDED STATE",
+                  "HKEY_USERS\\S-1-5-21-1  Software\\New                key did not exist",
+                  "HKEY_USERS\\S-1-5-21-1  Software\\New  NoRun         absent",
+                  "HKEY_LOCAL_MACHINE     SOFTWARE\\P                  key existed",
+                  "HKEY_LOCAL_MACHINE     SOFTWARE\\P    Größe         REG_SZ \"ex\"",
+                  "HKEY_LOCAL_MACHINE     SOFTWARE\\P    (Default)     REG_DWORD 10",
+                  "HKEY_LOCAL_MACHINE     SYSTEM\\K                    key existed",
+                  "HKEY_LOCAL_MACHINE     SYSTEM\\K      Scancode Map  REG_BINARY 00 01 fe",
+                  "7 targets recorded",
+                  "PC-1\\kiosk was not a member of the Administrators group",
+              }));
+    EXPECT_EQ(Run({"restore", file}).status, 2);  // here only --show
+    const std::string damaged = Write("damaged.reg", ReadWholeFile(file).substr(0, 70));
+    const Result refused = Run({"restore", "--show", damaged});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("at byte"), std::string::npos) << refused.err;
+    EXPECT_EQ(Run({"restore", "--show", File("missing.reg")}).status, 2);
 }
 
 }  // namespace

@@ -8,6 +8,44 @@
 
 namespace quarn::quarnctl {
 
+namespace {
+
+// Characters, not bytes, of UTF-8 text.
+std::size_t DisplayWidth(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+}  // namespace
+
+void PrintTable(std::ostream& out, const std::vector<std::string>& header,
+                const std::vector<std::vector<std::string>>& lines) {
+    std::vector<std::size_t> widths;
+    for (const std::string& name : header) {
+        widths.push_back(DisplayWidth(name));
+    }
+    for (const auto& line : lines) {
+        for (std::size_t i = 0; i < line.size() && i < widths.size(); ++i) {
+            widths[i] = std::max(widths[i], DisplayWidth(line[i]));
+        }
+    }
+    const auto print = [&](const std::vector<std::string>& line) {
+        std::string text;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            text += line[i];
+            if (i + 1 < line.size()) {
+                text.append(widths[i] - DisplayWidth(line[i]) + 2, ' ');
+            }
+        }
+        out << text << "\n";
+    };
+    print(header);
+    for (const auto& line : lines) {
+        print(line);
+    }
+}
+
 bool Arguments::Has(std::string_view flag) const {
     return std::find(flags.begin(), flags.end(), flag) != flags.end();
 }

@@ -35,6 +35,10 @@ extern const Command kExportCommand;
 extern const Command kShowCommand;
 extern const Command kCheckCommand;
 extern const Command kDiffCommand;
+extern const Command kRestoreCommand;
+
+// `restore --show FILE`: the recorded targets of a restore point as a table.
+int ShowRestorePoint(const std::vector<std::string>& args, std::ostream& out);
 
 // A command's arguments: the flags it takes, wherever they stand, and the
 // others as operands in their order.
@@ -64,6 +68,11 @@ std::vector<Row> VisibleRows(PolicyTable& table);
 
 // The row's text in a column; empty for a column the row does not reach.
 std::string Cell(const Row& row, std::size_t column);
+
+// A table of UTF-8 text: the header line, then the lines, each column as
+// wide as its widest cell and two blanks apart.
+void PrintTable(std::ostream& out, const std::vector<std::string>& header,
+                const std::vector<std::vector<std::string>>& lines);
 
 // Code page 1252 text in double quotes, as UTF-8.
 std::string Quoted(const std::string& cp1252);

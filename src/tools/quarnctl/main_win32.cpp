@@ -8,6 +8,7 @@
 
 #include "system/text_encoding.h"
 #include "tools/quarnctl/quarnctl.h"
+#include "tools/quarnctl/restore_command_win32.h"
 #include "tools/quarnctl/shell_commands_win32.h"
 
 namespace {
@@ -48,7 +49,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::ostringstream out;
     std::ostringstream err;
-    const int status = quarn::RunQuarnctl(args, out, err, quarn::ShellCommands());
+    std::vector<quarn::PlatformCommand> commands = quarn::ShellCommands();
+    for (quarn::PlatformCommand& command : quarn::RestoreCommands()) {
+        commands.push_back(std::move(command));
+    }
+    const int status = quarn::RunQuarnctl(args, out, err, commands);
     Write(STD_OUTPUT_HANDLE, out.str());
     Write(STD_ERROR_HANDLE, err.str());
     return status;

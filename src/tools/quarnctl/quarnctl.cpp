@@ -11,9 +11,9 @@ namespace {
 using quarnctl::Command;
 
 // The commands in the order of the usage text.
-constexpr std::array<const Command*, 4> kCommands = {
+constexpr std::array<const Command*, 5> kCommands = {
     &quarnctl::kExportCommand, &quarnctl::kShowCommand, &quarnctl::kCheckCommand,
-    &quarnctl::kDiffCommand};
+    &quarnctl::kDiffCommand, &quarnctl::kRestoreCommand};
 
 constexpr char kUsageEnd[] =
     "  quarnctl --help | --version\n"
@@ -51,14 +51,16 @@ int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::os
             out << "quarnctl " << BuiltInRelease << "\n";
             return quarnctl::kClean;
         }
-        for (const Command* command : kCommands) {
-            if (name == command->name) {
-                return command->run(rest, out);
-            }
-        }
+        // A platform's command of the same name does more than the portable
+        // one (restore), so it is looked for first.
         for (const PlatformCommand& platform : platformCommands) {
             if (name == platform.name) {
                 return platform.run(rest, out);
+            }
+        }
+        for (const Command* command : kCommands) {
+            if (name == command->name) {
+                return command->run(rest, out);
             }
         }
         throw UsageError("unknown command " + name);

@@ -6,8 +6,10 @@
 //   quarnctl show FILE                           the rows in walk order as a table
 //   quarnctl check FILE [--all]                  rows that cannot be applied as meant
 //   quarnctl diff A B                            rows added, removed and changed
+//   quarnctl restore --show FILE                 what a restore point recorded
 //
-// and the commands one platform adds (Windows: release-shell). Arguments and
+// and the commands one platform adds (Windows: release-shell, point-shell,
+// and restore, which also puts the station back). Arguments and
 // output are UTF-8; the platform's main converts them.
 
 #include <functional>

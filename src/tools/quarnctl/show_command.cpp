@@ -1,19 +1,10 @@
 // quarnctl show: a catalogue file's rows in walk order, as a table.
 
-#include <algorithm>
-
 #include "system/text_encoding.h"
 #include "tools/quarnctl/commands.h"
 
 namespace quarn::quarnctl {
 namespace {
-
-// Characters, not bytes, of UTF-8 text.
-std::size_t DisplayWidth(std::string_view utf8) {
-    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
 
 int Show(const std::vector<std::string>& args, std::ostream& out) {
     const Arguments arguments = ParseArguments(args, {}, 1, "show needs one file name");
@@ -41,29 +32,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out) {
         }
         lines.push_back(std::move(line));
     }
-    std::vector<std::size_t> widths;
-    for (const std::string& name : header) {
-        widths.push_back(DisplayWidth(name));
-    }
-    for (const auto& line : lines) {
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            widths[i] = std::max(widths[i], DisplayWidth(line[i]));
-        }
-    }
-    const auto print = [&](const std::vector<std::string>& line) {
-        std::string text;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            text += line[i];
-            if (i + 1 < line.size()) {
-                text.append(widths[i] - DisplayWidth(line[i]) + 2, ' ');
-            }
-        }
-        out << text << "\n";
-    };
-    print(header);
-    for (const auto& line : lines) {
-        print(line);
-    }
+    PrintTable(out, header, lines);
     out << lines.size() << " rows\n";
     return kClean;
 }
