@@ -100,6 +100,8 @@ LangString ShellNotReleased ${LANG_ENGLISH} "The locked account's shell could no
 LangString ShellNotReleased ${LANG_GERMAN} "Die Shell des gesperrten Kontos konnte nicht auf explorer.exe zurückgesetzt werden; ${PRODUCT} bleibt installiert:$\r$\n$\r$\n$1"
 LangString RemoveConfiguration ${LANG_ENGLISH} "Also remove the station's configuration (quarn.xml, quarn.ini and the ${PRODUCT} settings in the registry)?$\r$\n$\r$\nChoose No to keep it for a later installation."
 LangString RemoveConfiguration ${LANG_GERMAN} "Auch die Konfiguration der Station entfernen (quarn.xml, quarn.ini und die ${PRODUCT}-Einstellungen in der Registrierung)?$\r$\n$\r$\nWählen Sie Nein, um sie für eine spätere Installation zu behalten."
+LangString RestorePointKept ${LANG_ENGLISH} "quarn-restore.reg stays in $INSTDIR: reg import quarn-restore.reg gives the station back the settings it had before the first Lock Down."
+LangString RestorePointKept ${LANG_GERMAN} "quarn-restore.reg bleibt in $INSTDIR: reg import quarn-restore.reg gibt der Station die Einstellungen zurück, die sie vor dem ersten Lock Down hatte."
 LangString HelpShortcut ${LANG_ENGLISH} "${PRODUCT} Help"
 LangString HelpShortcut ${LANG_GERMAN} "${PRODUCT}-Hilfe"
 LangString UninstallShortcut ${LANG_ENGLISH} "Uninstall ${PRODUCT}"
@@ -302,7 +304,8 @@ Section "QUARN" SectionMain
 
     SetOutPath "$INSTDIR"
     ; An upgrade into another folder takes the station's configuration along:
-    ; the configurator finds quarn.xml beside itself, the service quarn.ini.
+    ; the configurator finds quarn.xml and its restore point beside itself,
+    ; the service quarn.ini.
     ${If} $Upgrade = 1
     ${AndIf} $R1 != ""
     ${AndIf} $R1 != $INSTDIR
@@ -313,6 +316,10 @@ Section "QUARN" SectionMain
         ${IfNot} ${FileExists} "$INSTDIR\quarn.ini"
         ${AndIf} ${FileExists} "$R1\quarn.ini"
             CopyFiles /SILENT "$R1\quarn.ini" "$INSTDIR"
+        ${EndIf}
+        ${IfNot} ${FileExists} "$INSTDIR\quarn-restore.reg"
+        ${AndIf} ${FileExists} "$R1\quarn-restore.reg"
+            CopyFiles /SILENT "$R1\quarn-restore.reg" "$INSTDIR"
         ${EndIf}
     ${EndIf}
     !insertmacro InstallProgram "quarn.exe"
@@ -523,7 +530,14 @@ Section "Uninstall"
     Delete "$INSTDIR\quarn.xml"
     Delete "$INSTDIR\quarn.xml.bak"
     Delete "$INSTDIR\quarn.ini"
+    Delete "$INSTDIR\quarn-restore-*.reg"
     Delete "$INSTDIR\${REMOVAL_LOG}"
+    ; The restore point is the station's way back to what it was before the
+    ; first Lock Down (the policies stay in the registry): it is kept, and
+    ; "reg import quarn-restore.reg" brings the station back without QUARN.
+    ${If} ${FileExists} "$INSTDIR\quarn-restore.reg"
+        DetailPrint "$(RestorePointKept)"
+    ${EndIf}
     SetRegView 32
     DeleteRegKey HKLM "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKLM "Software\MORVIL"

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
-#include <set>
 
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/catalogue_pass.h"
 #include "catalogue/value_conversion.h"
+#include "support/catalogue_keys.h"
 #include "support/registry_backends.h"
 #include "support/registry_snapshot.h"
 #include "support/station_restore_fake.h"
@@ -535,48 +534,6 @@ TEST_P(CataloguePassOnRegistry, LockThenUnlockLeavesTheUnlockValues) {
     EXPECT_EQ(differing, 153);
 }
 
-// The keys the rows of these tables name, each with all below it, and
-// whether each key on their paths exists: what a pass and its restore can
-// change, without reading the whole registry.
-struct Touched {
-    std::map<std::wstring, test::Snapshot> keys;
-    std::set<std::wstring> existing;
-    bool operator==(const Touched&) const = default;
-};
-
-Touched TakeTouched(RegistryBackend& registry, const std::wstring& sid,
-                    std::vector<PolicyTable> tables) {
-    Touched touched;
-    for (PolicyTable& table : tables) {
-        table.First();
-        for (int i = 0; i < table.RecordCount(); ++i, table.Next()) {
-            const std::string subtree = table.GetFieldText(kColumnSubtree);
-            const bool perUser = subtree.starts_with("HKCU");
-            const RegistryRoot root = perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine;
-            std::wstring path = Cp1252ToUtf16(subtree.substr(subtree.find('\\') + 1));
-            if (perUser) {
-                path = sid + L"\\" + path;
-            }
-            const std::wstring name = (perUser ? L"U:" : L"M:") + path;
-            if (touched.keys.count(name)) {
-                continue;
-            }
-            touched.keys[name] = test::Take(registry, root, path);
-            std::wstring ancestor;
-            for (const std::wstring_view part : KeyPathNames(path)) {
-                ancestor += (ancestor.empty() ? L"" : L"\\") + std::wstring(part);
-                KeyHandle key{};
-                if (registry.OpenKey(registry.Root(root), ancestor, kKeyRead, key) ==
-                    kErrorSuccess) {
-                    registry.CloseKey(key);
-                    touched.existing.insert(name.substr(0, 2) + ancestor);
-                }
-            }
-        }
-    }
-    return touched;
-}
-
 // A bigger catalogue than the built-in one: its rows and one of each value
 // kind in keys of their own.
 PolicyTable BiggerCatalogue() {
@@ -598,8 +555,8 @@ PolicyTable BiggerCatalogue() {
 TEST_P(CataloguePassOnRegistry, PassesThenARestoreGiveBackTheStation) {
     const std::filesystem::path bigger = folder_.Path() / "bigger.xml";
     BiggerCatalogue().SaveToFile(bigger);
-    const std::vector<PolicyTable> tables = {BuiltInLockCatalogue(), BuiltInUnlockCatalogue(),
-                                             BiggerCatalogue()};
+    const auto keys = test::CatalogueKeys(
+        sid_, {BuiltInLockCatalogue(), BuiltInUnlockCatalogue(), BiggerCatalogue()});
     const struct {
         const char* name;
         std::vector<std::string> passes;
@@ -626,7 +583,7 @@ TEST_P(CataloguePassOnRegistry, PassesThenARestoreGiveBackTheStation) {
             test::WriteRaw(registry_->Backend(), RegistryRoot::Users, key, name, kRegSz,
                            StringValueData(L"own"));
         }
-        const Touched before = TakeTouched(registry_->Backend(), sid_, tables);
+        const test::KeysSnapshot before = test::TakeKeys(registry_->Backend(), keys);
 
         {
             auto catalogues = Start();
@@ -646,7 +603,7 @@ TEST_P(CataloguePassOnRegistry, PassesThenARestoreGiveBackTheStation) {
             EXPECT_TRUE(outcome.Complete()) << DescribeRestore(outcome, false);
             EXPECT_TRUE(outcome.registry.keysKept.empty()) << DescribeRestore(outcome, false);
         }
-        EXPECT_EQ(TakeTouched(registry_->Backend(), sid_, tables), before);
+        EXPECT_EQ(test::TakeKeys(registry_->Backend(), keys), before);
         EXPECT_FALSE(FileExists(folder_.Path() / kRestorePointFileName));
         EXPECT_TRUE(FileExists(folder_.Path() / "quarn-restore-2026-12-11.reg"));
 

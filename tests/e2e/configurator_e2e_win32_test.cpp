@@ -1,13 +1,17 @@
 // The Wine test build of quarn.exe, started as a separate process and driven
 // from outside as a new administrator would use it: first start, the password
 // gate, the main window, locking the Wine user's own account, Lock Down on and
-// off, and a second configurator refused. The registry it leaves is read.
+// off, "Restore the station", and a second configurator refused. The registry
+// it leaves is read, also as reg.exe exports it.
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
 #include <thread>
 
 #include "catalogue/policy_table.h"
@@ -15,6 +19,7 @@
 #include "quarn/form1_ids.h"
 #include "quarn/logon_shell.h"
 #include "support/driver_win32.h"
+#include "support/reg_exe_win32.h"
 #include "support/screenshot_win32.h"
 #include "support/station_queries.h"
 #include "support/station_queries_win32.h"
@@ -23,9 +28,12 @@
 #include "system/admin_password.h"
 #include "system/file_io.h"
 #include "system/handle_win32.h"
+#include "system/reg_file.h"
 #include "system/registry_access.h"
+#include "system/restore_point.h"
 #include "system/settings.h"
 #include "system/text_case.h"
+#include "system/text_encoding.h"
 
 namespace quarn {
 namespace {
@@ -35,6 +43,54 @@ using namespace test;
 
 std::filesystem::path Windows(const char* path) {
     return std::filesystem::path(path);
+}
+
+// The trees the lock and its catalogue change, as reg.exe exports them: the
+// account's software keys, the machine's policies, its logon and control
+// keys. A tree that does not exist is exported as nothing.
+struct ExportedTrees {
+    std::map<std::wstring, RegFileKey> keys;  // by full key name, folded
+    bool operator==(const ExportedTrees&) const = default;
+};
+
+ExportedTrees ExportTrees(const std::wstring& sid, const std::filesystem::path& folder) {
+    const std::wstring trees[] = {
+        L"HKEY_USERS\\" + sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies",
+        L"HKEY_USERS\\" + sid + L"\\Software\\Policies",
+        L"HKEY_USERS\\" + sid + L"\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+        L"HKEY_USERS\\" + sid + L"\\Control Panel",
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies",
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Policies",
+        L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
+        L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Keyboard Layout",
+    };
+    ExportedTrees exported;
+    const std::filesystem::path file = folder / L"export.reg";
+    for (const std::wstring& tree : trees) {
+        std::filesystem::remove(file);
+        if (RunReg(L"export \"" + tree + L"\" \"" + file.wstring() + L"\" /y") != 0) {
+            continue;  // the tree does not exist
+        }
+        const RegFileReadResult read = ReadRegFile(ReadWholeFile(file));
+        EXPECT_TRUE(read) << read.message;
+        for (const RegFileKey& key : read.file.keys) {
+            exported.keys[FoldRegistryName(key.path)] = key;
+        }
+    }
+    std::filesystem::remove(file);
+    return exported;
+}
+
+// The keys of after that before has not, each empty.
+std::vector<std::wstring> AddedKeys(const ExportedTrees& before, const ExportedTrees& after) {
+    std::vector<std::wstring> added;
+    for (const auto& [name, key] : after.keys) {
+        if (!before.keys.count(name)) {
+            EXPECT_TRUE(key.values.empty()) << Utf16ToUtf8(key.path);
+            added.push_back(name);
+        }
+    }
+    return added;
 }
 
 // One run of quarn.exe.
@@ -103,6 +159,7 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
 
     ASSERT_TRUE(EnterAccountName(form, test::CurrentUserName()));
     EXPECT_EQ(ReadAccountName(), LowerAZ(test::CurrentUserName()));
+    const ExportedTrees beforeTheLock = ExportTrees(test::CurrentUserSid(), Folder());
 
     // Locking the Wine user's own account shows its SID.
     Click(FindControl(form, form1::kLockId));
@@ -141,6 +198,63 @@ TEST_F(ConfiguratorEndToEnd, FirstStartLockAndLockDown) {
     ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
     EXPECT_EQ(ReadAccountShell(sid), L"explorer.exe");
     EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 0u);
+
+    // "Restore the station", answered Yes: reg.exe exports the trees as they
+    // were before the lock, and the restore point is put aside.
+    ::PostMessageW(form, WM_COMMAND, form1::kRestoreStationId, 0);
+    const HWND question = WaitForMessageText(
+        quarn.Id(),
+        L"Restore every setting QUARN changed to its state before the first Lock Down?");
+    ASSERT_NE(question, nullptr);
+    PressButton(question, IDYES);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(question); }, 10s));
+    // The report: the counts first.
+    const HWND restored = WaitForWindow(
+        quarn.Id(), [](HWND window) { return ClassOf(window) == L"#32770"; }, 60s);
+    ASSERT_NE(restored, nullptr);
+    std::wstring texts;
+    ::EnumChildWindows(
+        restored,
+        [](HWND child, LPARAM all) -> BOOL {
+            *reinterpret_cast<std::wstring*>(all) += WindowText(child) + L"|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    EXPECT_NE(texts.find(L"Restored: "), std::wstring::npos) << Utf16ToUtf8(texts);
+    EXPECT_TRUE(SaveArtefactScreenshot(restored, "e2e-restored.bmp"));
+    PressOk(restored);
+    EXPECT_EQ(ExportTrees(sid, Folder()), beforeTheLock);
+    EXPECT_FALSE(FileExists(Folder() / kRestorePointFileName));
+
+    // Locked down afresh, then brought back by reg.exe from the new restore
+    // point alone: every value as before; keys QUARN created stay, empty.
+    Click(FindControl(form, form1::kLockDownId));
+    ASSERT_TRUE(WaitUntil([&] { return ReadCompleteLockDown() == L"true"; }, 60s));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
+    EXPECT_EQ(test::ExplorerPolicy(sid, L"NoDrives"), 67108863u);
+    EXPECT_NE(ExportTrees(sid, Folder()), beforeTheLock);
+    ASSERT_EQ(RunReg(L"import \"" + (Folder() / kRestorePointFileName).wstring() + L"\""), 0u);
+    const ExportedTrees imported = ExportTrees(sid, Folder());
+    const std::vector<std::wstring> added = AddedKeys(beforeTheLock, imported);
+    const std::optional<RestorePoint> point = LoadRestorePoint(Folder() / kRestorePointFileName);
+    ASSERT_TRUE(point);
+    std::set<std::wstring> created;
+    for (const RecordedTarget& target : point->Targets()) {
+        if (target.kind == RecordedKind::CreatedKey) {
+            created.insert(FoldRegistryName(
+                (target.root == RegistryRoot::Users ? L"HKEY_USERS\\" : L"HKEY_LOCAL_MACHINE\\") +
+                target.keyPath));
+        }
+    }
+    ExportedTrees withoutAdded = imported;
+    for (const std::wstring& name : added) {
+        EXPECT_TRUE(created.count(name)) << Utf16ToUtf8(name) << " is no key QUARN created";
+        withoutAdded.keys.erase(name);
+    }
+    EXPECT_EQ(withoutAdded, beforeTheLock);
+    Click(FindControl(form, form1::kLockDownId));
+    ASSERT_TRUE(WaitUntil([&] { return ReadCompleteLockDown() == L"false"; }, 60s));
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindowVisible(progress); }, 60s));
 
     // A second configurator is refused and the first goes on.
     {

@@ -2,7 +2,9 @@
 // gets: setup.exe installed silently, the configurator's first start, the
 // Wine user's account locked and locked down, the watch service keeping the
 // station's application running, an upgrade over it into another folder
-// (after which the first folder is deleted), the silent removal refused while
+// (after which the first folder is deleted), a restore that brings the
+// station's registry back to what it was before the lock, the silent removal
+// refused while
 // Lock Down is on and forced, which keeps the station's configuration, a
 // reinstallation that finds it, and the removal of everything.
 //
@@ -29,7 +31,9 @@
 #include "e2e/configurator_driver_win32.h"
 #include "quarn/form1_ids.h"
 #include "quarn/logon_shell.h"
+#include "support/catalogue_keys.h"
 #include "support/driver_win32.h"
+#include "support/registry_snapshot.h"
 #include "support/screenshot_win32.h"
 #include "support/station_queries_win32.h"
 #include "support/station_win32.h"
@@ -41,6 +45,7 @@
 #include "system/memory_registry.h"
 #include "system/registry_access.h"
 #include "system/release.h"
+#include "system/restore_point.h"
 #include "system/settings.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
@@ -217,6 +222,7 @@ class Station : public ::testing::Test {
     void KeepTheApplicationRunning();
     void UpgradeIntoAnotherFolder();
     void LeaveTheFirstFolder();
+    void RestoreAfterTheUpgrade();
     void UpgradeWhileLockedDown();
     void RemoveWhileLockedDown();
     void ReinstallThenPurge();
@@ -229,6 +235,17 @@ class Station : public ::testing::Test {
     TempFolder work_;
     const std::filesystem::path application_ = work_ / L"station app" / L"kioskapp.exe";
     std::wstring sid_;
+    // What the lock and the catalogues can change, as the station had it
+    // before the lock: the catalogues' keys, the machine's automatic logon
+    // and the account's own shell.
+    std::vector<std::pair<RegistryRoot, std::wstring>> StationKeys() const {
+        auto keys = CatalogueKeys(sid_, {BuiltInLockCatalogue(), BuiltInUnlockCatalogue()});
+        const std::wstring winlogon = std::wstring(kWinlogonKey).substr(1);
+        keys.emplace_back(RegistryRoot::LocalMachine, winlogon);
+        keys.emplace_back(RegistryRoot::Users, sid_ + L"\\" + winlogon);
+        return keys;
+    }
+    KeysSnapshot beforeTheLock_;
 };
 
 void Station::Install() {
@@ -305,8 +322,9 @@ void Station::LockAndLockDown() {
     ASSERT_TRUE(DismissUnknownAccount(quarn.Id(), 15s));
 
     ASSERT_TRUE(EnterAccountName(form, CurrentUserName()));
-    Click(FindControl(form, form1::kLockId));
     sid_ = CurrentUserSid();
+    beforeTheLock_ = TakeKeys(DefaultRegistry(), StationKeys());
+    Click(FindControl(form, form1::kLockId));
     ASSERT_TRUE(
         WaitUntil([&] { return WindowText(FindControl(form, form1::kSidLabelId)) == sid_; }, 15s));
 
@@ -411,6 +429,7 @@ void Station::UpgradeIntoAnotherFolder() {
     EXPECT_EQ(EventSource(), std::pair((second_ / L"watch.exe").wstring(), std::uint32_t{7}));
     // The station's configuration came along.
     EXPECT_TRUE(FileExists(second_ / L"quarn.ini"));
+    EXPECT_TRUE(FileExists(second_ / kRestorePointFileName));
     ASSERT_TRUE(FileExists(second_ / L"quarn.xml"));
     PolicyTable carried;
     carried.LoadFromFile(second_ / L"quarn.xml");
@@ -455,6 +474,22 @@ void Station::LeaveTheFirstFolder() {
         << "StartServiceW: " << ::GetLastError();
     EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
     EXPECT_TRUE(WaitUntil([] { return Running(L"watchdog.exe"); }, 30s));
+}
+
+void Station::RestoreAfterTheUpgrade() {
+    // The restore point came along with the upgrade; the installed quarnctl
+    // gives the station back every value and key as it was before the lock.
+    ASSERT_TRUE(FileExists(second_ / kRestorePointFileName));
+    ASSERT_EQ(RunToEnd(second_ / L"quarnctl.exe", L"restore", 120s), 0u);
+    EXPECT_EQ(TakeKeys(DefaultRegistry(), StationKeys()), beforeTheLock_);
+    EXPECT_EQ(ReadCompleteLockDown(), L"false");
+    // Put aside under its date, so that the next lock records afresh.
+    EXPECT_FALSE(FileExists(second_ / kRestorePointFileName));
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(second_)) {
+        kept += entry.path().filename().wstring().starts_with(L"quarn-restore-");
+    }
+    EXPECT_EQ(kept, 1);
 }
 
 void Station::UpgradeWhileLockedDown() {
@@ -552,6 +587,7 @@ TEST_F(Station, InstallConfigureLockDownUpgradeAndUninstall) {
     ASSERT_NO_FATAL_FAILURE(KeepTheApplicationRunning());
     ASSERT_NO_FATAL_FAILURE(UpgradeIntoAnotherFolder());
     ASSERT_NO_FATAL_FAILURE(LeaveTheFirstFolder());
+    ASSERT_NO_FATAL_FAILURE(RestoreAfterTheUpgrade());
     ASSERT_NO_FATAL_FAILURE(UpgradeWhileLockedDown());
     ASSERT_NO_FATAL_FAILURE(RemoveWhileLockedDown());
     ASSERT_NO_FATAL_FAILURE(ReinstallThenPurge());

@@ -29,6 +29,7 @@
 #include "system/file_io.h"
 #include "system/registry_access.h"
 #include "system/release.h"
+#include "system/restore_point.h"
 #include "system/settings.h"
 #include "system/system_queries.h"
 #include "system/text_encoding.h"
@@ -246,6 +247,7 @@ TEST_F(Form1Test, DomainRolesThatChangeTheAdministratorsGroup) {
     for (const auto& [role, changes] : roles) {
         SCOPED_TRACE(std::string(role, role + wcslen(role)));
         std::filesystem::remove(folder_ / "journal.txt");
+        std::filesystem::remove(folder_ / kRestorePointFileName);
         DomainRoleCode = role;
         TForm1& form = Form();
         form.Show();
@@ -265,11 +267,19 @@ TEST_F(Form1Test, DomainRolesThatChangeTheAdministratorsGroup) {
                     << line;
             }
         }
+        // Each change is preceded by the question whether the account is a
+        // member; the restore point keeps the answer before the first one.
         const std::vector<std::wstring> expected =
             changes
-                ? std::vector<std::wstring>{L"NetLocalGroupAddMembers", L"NetLocalGroupDelMembers"}
+                ? std::vector<std::wstring>{L"NetLocalGroupGetMembers", L"NetLocalGroupAddMembers",
+                                            L"NetLocalGroupGetMembers", L"NetLocalGroupDelMembers"}
                 : std::vector<std::wstring>{};
         EXPECT_EQ(groupCalls, expected);
+        const std::optional<RestorePoint> point = LoadRestorePoint(folder_ / kRestorePointFileName);
+        ASSERT_TRUE(point);  // the shell switch records in any case
+        EXPECT_EQ(point->Administrators(), changes ? std::optional(AdministratorsMembership{
+                                                         LockedAccountMemberName(), false})
+                                                   : std::nullopt);
         form_.reset();
         Application::Instance().ClearQuitRequest();
     }

@@ -6,6 +6,7 @@
 #include "system/registry_access.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
+#include "system/value_data.h"
 
 namespace quarn::test {
 
@@ -43,6 +44,28 @@ void WriteRaw(RegistryBackend& registry, RegistryRoot root, const std::wstring& 
         << Utf16ToUtf8(key);
     const OwnedKey owner(registry, handle);
     ASSERT_EQ(registry.SetValue(handle, name, type, data), kErrorSuccess) << Utf16ToUtf8(name);
+}
+
+KeysSnapshot TakeKeys(RegistryBackend& registry,
+                      const std::vector<std::pair<RegistryRoot, std::wstring>>& keys) {
+    KeysSnapshot taken;
+    for (const auto& [root, path] : keys) {
+        const std::wstring rootName = root == RegistryRoot::Users ? L"U:" : L"M:";
+        if (taken.keys.count(rootName + FoldRegistryName(path))) {
+            continue;
+        }
+        taken.keys[rootName + FoldRegistryName(path)] = Take(registry, root, path);
+        std::wstring ancestor;
+        for (const std::wstring_view name : KeyPathNames(path)) {
+            ancestor += (ancestor.empty() ? L"" : L"\\") + std::wstring(name);
+            KeyHandle key{};
+            if (registry.OpenKey(registry.Root(root), ancestor, kKeyRead, key) == kErrorSuccess) {
+                registry.CloseKey(key);
+                taken.existing.insert(rootName + FoldRegistryName(ancestor));
+            }
+        }
+    }
+    return taken;
 }
 
 RestorePoint ThroughItsFile(const RestorePoint& point) {

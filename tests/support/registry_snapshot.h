@@ -30,6 +30,17 @@ struct Snapshot {
 // the test.
 Snapshot Take(RegistryBackend& registry, RegistryRoot root, const std::wstring& path);
 
+// Keys, each with all below it, and which keys on their paths exist: what
+// changes to those keys can touch, without reading the whole registry.
+struct KeysSnapshot {
+    std::map<std::wstring, Snapshot> keys;  // by root and path
+    std::set<std::wstring> existing;        // root and path of each key on the paths
+    bool operator==(const KeysSnapshot&) const = default;
+};
+
+KeysSnapshot TakeKeys(RegistryBackend& registry,
+                      const std::vector<std::pair<RegistryRoot, std::wstring>>& keys);
+
 // A value of any type written past RegistryAccess, its key created; a
 // registry that refuses fails the test.
 void WriteRaw(RegistryBackend& registry, RegistryRoot root, const std::wstring& key,
