@@ -412,6 +412,7 @@ void TForm1::Starthere1Click() {
 void TForm1::Exit1Click() {
     ::SendMessageW(Handle(), WM_CLOSE, 0, 0);
 }
+
 void TForm1::RestoreStationClick() {
     if (Catalogues->PassRunning()) {
         return;

@@ -4,6 +4,7 @@
 #include <map>
 #include <system_error>
 
+#include "system/auto_logon.h"
 #include "system/error.h"
 #include "system/file_io.h"
 #include "system/registry_vocabulary.h"
@@ -197,6 +198,15 @@ StationRestoreOutcome RestoreStation(const std::filesystem::path& file, Registry
     if (outcome.lockDownSwitchedOff && !dryRun) {
         WriteCompleteLockDown(false, registry);
     }
+    // Recorded logon values have their state now; without them, the locked
+    // account's automatic logon is what QUARN left, and goes.
+    const std::wstring account = ReadAccountName(registry);
+    outcome.autoLogonSwitchedOff = !HoldsAutoLogon(*point) && ReadAutoLogonOn(registry) &&
+                                   !account.empty() &&
+                                   LowerAZ(ReadAutoLogonUser(registry)) == account;
+    if (outcome.autoLogonSwitchedOff && !dryRun) {
+        WriteAutoLogon(false, L"", L"", registry);
+    }
     outcome.administrators = point->Administrators();
     if (outcome.administrators && !dryRun) {
         outcome.administratorsStatus = platform.SetAdministratorsMember(
@@ -236,6 +246,9 @@ std::string DescribeRestore(const StationRestoreOutcome& outcome, bool dryRun) {
     }
     if (outcome.lockDownSwitchedOff) {
         text += dryRun ? "Lock Down would be switched off.\n" : "Lock Down is switched off.\n";
+    }
+    if (outcome.autoLogonSwitchedOff) {
+        text += dryRun ? "Auto Logon would be switched off.\n" : "Auto Logon is switched off.\n";
     }
     if (outcome.administrators) {
         const std::string member = Utf16ToUtf8(outcome.administrators->member);

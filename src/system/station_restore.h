@@ -1,8 +1,9 @@
 #pragma once
 
 // Bringing a station back to the state its restore point recorded: the
-// registry values and keys, "CompleteLockDown" off, the account's membership
-// of the Administrators group; then the restore point is put aside under a
+// registry values and keys, "CompleteLockDown" off, the automatic logon of
+// the locked-down account off where the restore point did not record it,
+// the account's membership of the Administrators group; then the restore point is put aside under a
 // dated name, so that the next Lock Down records afresh. The configurator's
 // "Restore the station" and `quarnctl restore` both run this; what it needs
 // beyond the registry comes through StationRestorePlatform.
@@ -35,6 +36,9 @@ struct StationRestoreOutcome {
     // Accounts whose hive could not be reached: their values stay as they are.
     std::vector<std::string> unreachableHives;
     bool lockDownSwitchedOff = false;  // "CompleteLockDown" was "true"
+    // The automatic logon of the locked-down account, which the restore
+    // point does not hold (a station locked by an earlier release), was on.
+    bool autoLogonSwitchedOff = false;
     // The membership put back, and the group call's status (0 when done).
     std::optional<AdministratorsMembership> administrators;
     long administratorsStatus = 0;

@@ -10,6 +10,7 @@
 #include "support/registry_snapshot.h"
 #include "support/station_restore_fake.h"
 #include "support/temp_folder.h"
+#include "system/auto_logon.h"
 #include "system/file_io.h"
 #include "system/memory_registry.h"
 #include "system/registry_access.h"
@@ -248,6 +249,53 @@ TEST_F(StationRestoreTest, RecordingBeforeAChangeKeepsWhatWasRecordedFirst) {
     EXPECT_THROW(
         RecordBeforeChange(folder_.Path() / "missing" / kRestorePointFileName, origin, recordNoRun),
         RestorePointError);
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+// A station locked by a release that kept no restore point has the locked
+// account's automatic logon from then; a restore switches it off. One the
+// restore point recorded gets its recorded state instead, whatever it is.
+TEST_F(StationRestoreTest, TheLockedAccountsAutomaticLogonGoesUnlessItWasRecorded) {
+    WriteSetting(L"QUARN-Username", L"kiosk", registry_);
+    const struct {
+        const char* name;
+        bool recorded;
+        const wchar_t* user;
+        bool switchedOff;
+    } cases[] = {
+        {"not recorded, the locked account", false, L"Kiosk", true},
+        {"not recorded, another account", false, L"admin", false},
+        {"recorded", true, L"Kiosk", false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        if (row.recorded) {
+            WriteAutoLogon(true, row.user, L"pw", registry_);  // the station's own, recorded
+        }
+        RecordBeforeChange(File(), {}, [&](RestorePoint& point) {
+            point.RecordValue(registry_, RegistryRoot::LocalMachine, L"SOFTWARE\\Station", L"X");
+            if (row.recorded) {
+                RecordAutoLogonChange(point, registry_);
+            }
+        });
+        if (!row.recorded) {
+            WriteAutoLogon(true, row.user, L"pw", registry_);
+        }
+        const StationRestoreOutcome outcome =
+            RestoreStation(File(), registry_, platform_, false, L"2026-12-11");
+        EXPECT_EQ(outcome.autoLogonSwitchedOff, row.switchedOff);
+        EXPECT_EQ(ReadAutoLogonOn(registry_), !row.switchedOff);
+        EXPECT_EQ(DescribeRestore(outcome, false).find("Auto Logon is switched off.") !=
+                      std::string::npos,
+                  row.switchedOff);
+        WriteAutoLogon(false, L"", L"", registry_);
+        std::filesystem::remove(outcome.keptAs);
+    }
 }
 
 }  // namespace
