@@ -7,11 +7,10 @@
 #include "system/auto_logon.h"
 #include "system/error.h"
 #include "system/file_io.h"
-#include "system/registry_vocabulary.h"
 #include "system/settings.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
-#include "system/value_data.h"
+#include "system/value_text.h"
 
 namespace quarn {
 namespace {
@@ -114,53 +113,6 @@ std::filesystem::path DatedName(const std::filesystem::path& file, const std::ws
 
 std::string Count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string Hex(const std::vector<std::uint8_t>& data) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (const std::uint8_t byte : data) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 15];
-    }
-    return text.empty() ? "(no data)" : text;
-}
-
-// UTF-16LE text without its terminating zero, when the data is that.
-std::optional<std::wstring> TextOf(const std::vector<std::uint8_t>& data) {
-    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 1] != 0 ||
-        data[data.size() - 2] != 0) {
-        return std::nullopt;
-    }
-    std::wstring text;
-    for (std::size_t i = 0; i + 2 < data.size(); i += 2) {
-        const wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-        if (unit == 0 || unit == L'\r' || unit == L'\n') {
-            return std::nullopt;
-        }
-        text += unit;
-    }
-    return text;
-}
-
-std::string ValueText(const RegistryValue& value) {
-    const std::string type = ValueTypeName(value.type);
-    if (value.type == kRegDword && value.data.size() == 4) {
-        const std::uint32_t number = static_cast<std::uint32_t>(value.data[0]) |
-                                     static_cast<std::uint32_t>(value.data[1]) << 8 |
-                                     static_cast<std::uint32_t>(value.data[2]) << 16 |
-                                     static_cast<std::uint32_t>(value.data[3]) << 24;
-        return type + " " + std::to_string(number);
-    }
-    if (value.type == kRegSz || value.type == kRegExpandSz) {
-        if (const std::optional<std::wstring> text = TextOf(value.data)) {
-            return type + " \"" + Utf16ToUtf8(*text) + "\"";
-        }
-    }
-    return type + " " + Hex(value.data);
 }
 
 std::wstring TimeText(const char* format) {
@@ -294,7 +246,7 @@ std::string RecordedStateText(const RecordedTarget& target) {
         case RecordedKind::Value:
             break;
     }
-    return target.prior ? ValueText(*target.prior) : "absent";
+    return DescribeValue(target.prior);
 }
 
 std::string DescribeStep(const RestoreStep& step) {

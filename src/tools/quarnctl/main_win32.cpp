@@ -10,6 +10,7 @@
 #include "tools/quarnctl/quarnctl.h"
 #include "tools/quarnctl/restore_command_win32.h"
 #include "tools/quarnctl/shell_commands_win32.h"
+#include "tools/quarnctl/status_command_win32.h"
 
 namespace {
 
@@ -50,8 +51,10 @@ int wmain(int argc, wchar_t** argv) {
     std::ostringstream out;
     std::ostringstream err;
     std::vector<quarn::PlatformCommand> commands = quarn::ShellCommands();
-    for (quarn::PlatformCommand& command : quarn::RestoreCommands()) {
-        commands.push_back(std::move(command));
+    for (auto* more : {&quarn::RestoreCommands, &quarn::StatusCommands}) {
+        for (quarn::PlatformCommand& command : more()) {
+            commands.push_back(std::move(command));
+        }
     }
     const int status = quarn::RunQuarnctl(args, out, err, commands);
     Write(STD_OUTPUT_HANDLE, out.str());

@@ -4,29 +4,26 @@
 
 #include <algorithm>
 
+#include "system/program_path_win32.h"
 #include "system/station_restore.h"
 #include "system/station_restore_win32.h"
 #include "tools/quarnctl/commands.h"
 
 namespace quarn {
+
+std::filesystem::path ProgramFolder() {
+    const std::filesystem::path program = win32::ThisProgramPath();
+    if (program.empty()) {
+        throw Error("The folder of quarnctl.exe cannot be found (GetModuleFileNameW)");
+    }
+    return program.parent_path();
+}
+
 namespace {
 
 // quarn-restore.reg beside this program, where the configurator keeps it.
 std::filesystem::path DefaultRestorePoint() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            throw Error("The folder of quarnctl.exe cannot be found (GetModuleFileNameW)");
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return std::filesystem::path(path).parent_path() / kRestorePointFileName;
+    return ProgramFolder() / kRestorePointFileName;
 }
 
 }  // namespace

@@ -16,24 +16,12 @@
 #include <string>
 
 #include "system/handle_win32.h"
+#include "system/program_path_win32.h"
 
 namespace {
 
 constexpr wchar_t kUninstaller[] = L"uninstall.dat";
 constexpr DWORD kFailed = 2;
-
-std::filesystem::path ProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 std::filesystem::path TempFolder() {
     wchar_t path[MAX_PATH + 1] = {};
@@ -111,7 +99,7 @@ void TakeOwnFileAway(const std::filesystem::path& self, const std::filesystem::p
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const std::wstring arguments = Arguments();
-    const std::filesystem::path self = ProgramPath();
+    const std::filesystem::path self = quarn::win32::ThisProgramPath();
     const std::filesystem::path folder = self.parent_path();
     const std::filesystem::path uninstaller = folder / kUninstaller;
     if (::GetFileAttributesW(uninstaller.c_str()) == INVALID_FILE_ATTRIBUTES) {
