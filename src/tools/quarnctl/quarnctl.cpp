@@ -18,7 +18,7 @@ constexpr std::array<const Command*, 5> kCommands = {
 constexpr char kUsageEnd[] =
     "  quarnctl --help | --version\n"
     "\n"
-    "Input files are only read.\n";
+    "Input files are only read; only a restore renames the restore point it used.\n";
 
 std::string UsageText(const std::vector<PlatformCommand>& platformCommands) {
     std::string usage = "Usage:\n";
