@@ -31,6 +31,22 @@ def literal(data: bytes) -> str:
     return "".join(out)
 
 
+def cp1252(path, number, what, text):
+    """Catalogue text in code page 1252. Ends the program when a character
+    has no place there."""
+    try:
+        return text.encode("cp1252")
+    except UnicodeEncodeError as error:
+        fail(path, number, f"{what}: {text[error.start:error.end]!r} is not in code page 1252")
+
+
+def cp1252_fields(path, number, row, columns):
+    """The row's columns as catalogue text, the line breaks of TEXT as CR LF."""
+    return [cp1252(path, number, column,
+                   row[column].replace("\n", "\r\n") if column == "TEXT" else row[column])
+            for column in columns]
+
+
 def main():
     source, target = sys.argv[1], sys.argv[2]
     rows = []
@@ -39,14 +55,7 @@ def main():
     except (OSError, UnicodeDecodeError, TableError) as error:
         sys.exit(str(error))
     for number, row in table:
-        row["TEXT"] = row["TEXT"].replace("\n", "\r\n")
-        encoded = []
-        for column in COLUMNS:
-            try:
-                encoded.append(row[column].encode("cp1252"))
-            except UnicodeEncodeError as error:
-                value = row[column]
-                fail(source, number, f"{column}: {value[error.start:error.end]!r} is not in code page 1252")
+        encoded = cp1252_fields(source, number, row, COLUMNS)
         index = int(row["INDEX"])
         if rows and index <= rows[-1][0]:
             fail(source, number, f"INDEX {index} is not above {rows[-1][0]}")
