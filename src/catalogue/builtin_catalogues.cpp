@@ -20,7 +20,7 @@ constexpr std::int32_t kLockTrailingRows[] = {6550, 5620};
 
 enum class Catalogue { Lock, Unlock };
 
-PolicyTable Build(Catalogue catalogue) {
+std::vector<PolicyRecord> Records(Catalogue catalogue) {
     std::vector<const BuiltInRow*> order;
     for (const BuiltInRow& row : BuiltInRows()) {
         order.push_back(&row);
@@ -43,25 +43,38 @@ PolicyTable Build(Catalogue catalogue) {
         }
     }
 
-    PolicyTable table;
-    table.CreateDataSet();
+    std::vector<PolicyRecord> records;
     for (const BuiltInRow* row : order) {
-        table.AppendRow(
+        records.push_back(
             PolicyRecord{row->index, row->subtree, row->subkey,
                          catalogue == Catalogue::Lock ? row->lockValue : row->unlockValue,
                          row->dataType, row->winVer, row->status, row->text});
+    }
+    return records;
+}
+
+}  // namespace
+
+PolicyTable TableOf(const std::vector<PolicyRecord>& records) {
+    PolicyTable table;
+    table.CreateDataSet();
+    for (const PolicyRecord& record : records) {
+        table.AppendRow(record);
     }
     table.First();
     return table;
 }
 
-}  // namespace
+std::vector<PolicyRecord> BuiltInLockRecords() {
+    return Records(Catalogue::Lock);
+}
 
 PolicyTable BuiltInLockCatalogue() {
-    return Build(Catalogue::Lock);
+    return TableOf(Records(Catalogue::Lock));
 }
+
 PolicyTable BuiltInUnlockCatalogue() {
-    return Build(Catalogue::Unlock);
+    return TableOf(Records(Catalogue::Unlock));
 }
 
 }  // namespace quarn

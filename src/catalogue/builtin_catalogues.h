@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "catalogue/policy_table.h"
 
@@ -26,6 +27,12 @@ struct BuiltInRow {
 
 // All rows, ascending by INDEX (generated).
 std::span<const BuiltInRow> BuiltInRows();
+
+// The lock catalogue's rows in its own order.
+std::vector<PolicyRecord> BuiltInLockRecords();
+
+// An open table of these rows (row state 0, no change list), in their order.
+PolicyTable TableOf(const std::vector<PolicyRecord>& records);
 
 // Open tables of the current rows (row state 0, no change list), in the
 // catalogues' own order.

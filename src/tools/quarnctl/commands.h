@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -36,6 +37,7 @@ extern const Command kShowCommand;
 extern const Command kCheckCommand;
 extern const Command kDiffCommand;
 extern const Command kRestoreCommand;
+extern const Command kAuditCommand;
 
 // `restore --show FILE`: the recorded targets of a restore point as a table.
 int ShowRestorePoint(const std::vector<std::string>& args, std::ostream& out);
@@ -68,6 +70,16 @@ std::vector<Row> VisibleRows(PolicyTable& table);
 
 // The row's text in a column; empty for a column the row does not reach.
 std::string Cell(const Row& row, std::size_t column);
+
+// The audit's arguments: catalogue files, --station, --html PAGE.
+struct AuditArguments {
+    std::vector<std::string> operands;
+    bool station = false;
+    std::optional<std::string> html;
+};
+AuditArguments ParseAuditArguments(const std::vector<std::string>& args);
+// `audit FILE [--html PAGE]`.
+int AuditFile(const std::vector<std::string>& args, std::ostream& out);
 
 // A table of UTF-8 text: the header line, then the lines, each column as
 // wide as its widest cell and two blanks apart.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "system/text_encoding.h"
+#include "tools/quarnctl/audit_station_win32.h"
 #include "tools/quarnctl/quarnctl.h"
 #include "tools/quarnctl/restore_command_win32.h"
 #include "tools/quarnctl/shell_commands_win32.h"
@@ -51,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     std::ostringstream out;
     std::ostringstream err;
     std::vector<quarn::PlatformCommand> commands = quarn::ShellCommands();
-    for (auto* more : {&quarn::RestoreCommands, &quarn::StatusCommands}) {
+    for (auto* more : {&quarn::RestoreCommands, &quarn::StatusCommands, &quarn::AuditCommands}) {
         for (quarn::PlatformCommand& command : more()) {
             commands.push_back(std::move(command));
         }

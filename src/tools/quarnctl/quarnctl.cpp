@@ -11,9 +11,9 @@ namespace {
 using quarnctl::Command;
 
 // The commands in the order of the usage text.
-constexpr std::array<const Command*, 5> kCommands = {
-    &quarnctl::kExportCommand, &quarnctl::kShowCommand, &quarnctl::kCheckCommand,
-    &quarnctl::kDiffCommand, &quarnctl::kRestoreCommand};
+constexpr std::array<const Command*, 6> kCommands = {
+    &quarnctl::kExportCommand, &quarnctl::kShowCommand,    &quarnctl::kCheckCommand,
+    &quarnctl::kDiffCommand,   &quarnctl::kRestoreCommand, &quarnctl::kAuditCommand};
 
 constexpr char kUsageEnd[] =
     "  quarnctl --help | --version\n"

@@ -1,0 +1,147 @@
+// The escape-route audit of a catalogue and of a registry, over a small
+// table of routes: closed, partly closed (a row switched off, a value that
+// does not close, one of two conditions), open, and without a policy.
+
+#include "catalogue/escape_audit.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "catalogue/policy_row_applier.h"
+#include "support/registry_snapshot.h"
+#include "system/memory_registry.h"
+#include "system/value_data.h"
+
+namespace quarn {
+namespace {
+
+const std::wstring kSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+constexpr char kExplorer[] =
+    "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
+constexpr char kSystem[] = "HKCU\\Software\\Policies\\Microsoft\\Windows\\System";
+
+constexpr const char* kOne[] = {"1"};
+constexpr const char* kOneOrTwo[] = {"1", "2"};
+constexpr const char* k506[] = {"506"};
+const RouteCondition kNoRun[] = {{kExplorer, "NoRun", "REG_DWORD", kOne}};
+const RouteCondition kDisableCmd[] = {{kSystem, "DisableCMD", "REG_DWORD", kOneOrTwo}};
+const RouteCondition kPower[] = {{kExplorer, "NoClose", "REG_DWORD", kOne},
+                                 {kExplorer, "NoLogoff", "REG_DWORD", kOne}};
+const RouteCondition kSticky[] = {
+    {"HKCU\\Control Panel\\Accessibility\\StickyKeys", "Flags", "REG_SZ", k506}};
+const EscapeRoute kRoutes[] = {
+    {1, "Shell", "Run dialog", kNoRun, "", "AA-POL"},
+    {2, "Programs", "cmd.exe", kDisableCmd, "", "ADMX"},
+    {3, "Shell", "Power and sign out", kPower, "", "AA-POL"},
+    {4, "Accessibility", "Sticky Keys", kSticky, "", "HT"},
+    {5, "Accessibility", "On-screen keyboard", {}, "AppLocker/WDAC", "KMB"},
+};
+
+PolicyTable Catalogue(const std::vector<PolicyRecord>& records) {
+    PolicyTable table;
+    table.CreateDataSet();
+    for (const PolicyRecord& record : records) {
+        table.AppendRow(record);
+    }
+    return table;
+}
+
+std::vector<std::pair<std::string, std::string>> States(const std::vector<RouteFinding>& findings) {
+    std::vector<std::pair<std::string, std::string>> states;
+    for (const RouteFinding& finding : findings) {
+        std::string found;
+        for (const std::string& part : finding.found) {
+            found += (found.empty() ? "" : "; ") + part;
+        }
+        states.emplace_back(std::string(RouteStateName(finding.state)), found);
+    }
+    return states;
+}
+
+TEST(EscapeAudit, ACatalogueClosesARouteOnlyWithTheLastAppliedClosingValue) {
+    const struct {
+        const char* name;
+        std::vector<PolicyRecord> rows;
+        std::vector<std::pair<std::string, std::string>> expected;
+    } cases[] = {
+        {"nothing",
+         {},
+         {{"open", "missing"},
+          {"open", "missing"},
+          {"open", "missing; missing"},
+          {"open", "missing"},
+          {"no policy", ""}}},
+        {"closing values, letter case of keys aside",
+         {{10, "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", "norun",
+           "1", "REG_DWORD", "", "aktiviert", ""},
+          {20, kSystem, "DisableCMD", "2", "REG_DWORD", "", "aktiviert", ""},
+          {30, kExplorer, "NoClose", "1", "REG_DWORD", "", "aktiviert", ""},
+          {40, kExplorer, "NoLogoff", "1", "REG_DWHEX", "", "aktiviert", ""},
+          {50, "HKCU\\Control Panel\\Accessibility\\StickyKeys", "Flags", "506", "REG_SZ", "",
+           "aktiviert", ""}},
+         {{"closed", "closed by 10"},
+          {"closed", "closed by 20"},
+          {"closed", "closed by 30; closed by 40"},
+          {"closed", "closed by 50"},
+          {"no policy", ""}}},
+        {"present but not locking",
+         {{10, kExplorer, "NoRun", "1", "REG_DWORD", "", "deaktiviert", ""},
+          {20, kSystem, "DisableCMD", "0", "REG_DWORD", "", "aktiviert", ""},
+          {30, kExplorer, "NoClose", "1", "REG_DWORD", "", "aktiviert", ""},
+          {50, "HKCU\\Control Panel\\Accessibility\\StickyKeys", "Flags", "506", "REG_DWORD", "",
+           "aktiviert", ""}},
+         {{"partly closed", "10 is switched off"},
+          {"partly closed", "20 writes REG_DWORD 0"},
+          {"partly closed", "closed by 30; missing"},
+          {"partly closed", "50 writes REG_DWORD 506"},
+          {"no policy", ""}}},
+        {"a later row undoes an earlier one",
+         {{10, kExplorer, "NoRun", "1", "REG_DWORD", "", "aktiviert", ""},
+          {11, kExplorer, "NoRun", "", "DEL_SUBKEY", "", "aktiviert", ""}},
+         {{"partly closed", "11 deletes it"},
+          {"open", "missing"},
+          {"open", "missing; missing"},
+          {"open", "missing"},
+          {"no policy", ""}}},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        PolicyTable table = Catalogue(row.rows);
+        const std::vector<RouteFinding> findings = AuditCatalogue(table, kRoutes);
+        EXPECT_EQ(States(findings), row.expected);
+    }
+}
+
+TEST(EscapeAudit, ARegistryIsAuditedByWhatItHoldsNow) {
+    MemoryRegistry registry;
+    registry.LoadHive(kSid);
+    PolicyTable table = Catalogue({
+        {10, kExplorer, "NoRun", "1", "REG_DWORD", "", "aktiviert", ""},
+        {20, kSystem, "DisableCMD", "1", "REG_DWORD", "", "aktiviert", ""},
+        {30, kExplorer, "NoClose", "1", "REG_DWORD", "", "aktiviert", ""},
+    });
+    table.First();
+    for (int i = 0; i < table.RecordCount(); ++i) {
+        table.Edit();
+        ApplyPolicyRow(table, {registry, kSid, std::chrono::milliseconds(0)});
+        table.Next();
+    }
+    // Another tool set DisableCMD back since.
+    test::WriteRaw(registry, RegistryRoot::Users,
+                   kSid + L"\\Software\\Policies\\Microsoft\\Windows\\System", L"DisableCMD",
+                   kRegDword, {0, 0, 0, 0});
+    EXPECT_EQ(States(AuditRegistry(registry, kSid, kRoutes)),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"closed", "closed: REG_DWORD 1"},
+                  {"partly closed", "REG_DWORD 0 in the registry"},
+                  {"partly closed", "closed: REG_DWORD 1; missing"},
+                  {"open", "missing"},
+                  {"no policy", ""},
+              }));
+    // Without the account's hive its values are not there to close anything.
+    EXPECT_EQ(CountFindings(AuditRegistry(registry, L"", kRoutes)).open, 4u);
+}
+
+}  // namespace
+}  // namespace quarn
