@@ -8,7 +8,9 @@
 
 #include <chrono>
 
+#include "catalogue/builtin_catalogues.h"
 #include "catalogue/policy_row_applier.h"
+#include "catalogue/recommended_catalogue.h"
 #include "support/registry_snapshot.h"
 #include "system/memory_registry.h"
 #include "system/value_data.h"
@@ -141,6 +143,60 @@ TEST(EscapeAudit, ARegistryIsAuditedByWhatItHoldsNow) {
               }));
     // Without the account's hive its values are not there to close anything.
     EXPECT_EQ(CountFindings(AuditRegistry(registry, L"", kRoutes)).open, 4u);
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+// The routes table read against the built-in lock catalogue gives what the
+// collected reference says of it: routes 68 to 85 closed, 56 to 67 present
+// but not locking, 8 and 22 without a registry policy, all others missing.
+TEST(EscapeAuditOfTheCatalogues, TheBuiltInLockCatalogueClosesWhatTheReferenceSays) {
+    PolicyTable lock = BuiltInLockCatalogue();
+    const std::vector<RouteFinding> findings = AuditCatalogue(lock, EscapeRoutes());
+    ASSERT_EQ(findings.size(), 85u);
+    for (const RouteFinding& finding : findings) {
+        const int number = finding.route->number;
+        const RouteState expected = number >= 68                  ? RouteState::Closed
+                                    : number >= 56                ? RouteState::PartlyClosed
+                                    : number == 8 || number == 22 ? RouteState::NoPolicy
+                                                                  : RouteState::Open;
+        EXPECT_EQ(finding.state, expected) << number << " " << finding.route->route;
+    }
+    const AuditCounts counts = CountFindings(findings);
+    EXPECT_EQ(counts.closed + counts.partlyClosed + counts.open + counts.noPolicy, 85u);
+}
+
+// Every route a registry value can close is closed by the recommended
+// catalogue once its switched-off rows are switched on; as shipped, only the
+// routes of those rows stay partly closed.
+TEST(EscapeAuditOfTheCatalogues, TheRecommendedCatalogueClosesEveryRouteThatHasAPolicy) {
+    PolicyTable shipped = RecommendedLockCatalogue();
+    for (const RouteFinding& finding : AuditCatalogue(shipped, EscapeRoutes())) {
+        if (finding.state == RouteState::NoPolicy || finding.state == RouteState::Closed) {
+            continue;
+        }
+        EXPECT_EQ(finding.state, RouteState::PartlyClosed) << finding.route->number;
+        bool switchedOff = false;
+        for (const std::string& found : finding.found) {
+            switchedOff = switchedOff || found.ends_with("is switched off");
+        }
+        EXPECT_TRUE(switchedOff) << finding.route->number << " " << finding.route->route;
+    }
+
+    PolicyTable allOn = RecommendedLockCatalogue();
+    allOn.First();
+    for (int i = 0; i < allOn.RecordCount(); ++i, allOn.Next()) {
+        allOn.Edit();
+        allOn.SetFieldText(kColumnStatus, std::string(kStatusOn));
+        allOn.Post();
+    }
+    const AuditCounts counts = CountFindings(AuditCatalogue(allOn, EscapeRoutes()));
+    EXPECT_EQ(counts.closed + counts.noPolicy, EscapeRoutes().size());
+    EXPECT_EQ(counts.noPolicy, 2u);  // routes 8 and 22
 }
 
 }  // namespace

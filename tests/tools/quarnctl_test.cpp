@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "catalogue/builtin_catalogues.h"
+#include "catalogue/windows_tables.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
 #include "system/restore_point.h"
@@ -316,6 +317,58 @@ TEST_F(QuarnctlRestore, ShowListsTheRecordedTargets) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("at byte"), std::string::npos) << refused.err;
     EXPECT_EQ(Run({"restore", "--show", File("missing.reg")}).status, 2);
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+class QuarnctlAudit : public Quarnctl {};
+
+// The audit of a file: grouped lines, the counts, exit 1 while a route is
+// not closed; the page holds every route with its mark and nothing from
+// outside. The recommended catalogue passes check.
+TEST_F(QuarnctlAudit, ReportsEachRouteAndWritesOneSelfContainedPage) {
+    const std::string lock = File("lock.xml");
+    ASSERT_EQ(Run({"export", "lock", lock}).status, 0);
+    const std::string page = File("audit.html");
+    const Result audited = Run({"audit", lock, "--html", page});
+    EXPECT_EQ(audited.status, 1) << audited.err;
+    EXPECT_NE(audited.out.find("Accessibility\n"), std::string::npos);
+    EXPECT_NE(audited.out.find("closed         75  Run dialog"), std::string::npos) << audited.out;
+    EXPECT_NE(audited.out.find("partly closed  58  cmd.exe and batch files"), std::string::npos);
+    EXPECT_NE(audited.out.find("6280 writes REG_DWORD 0"), std::string::npos);
+    EXPECT_NE(audited.out.find("no registry policy: "), std::string::npos);
+    EXPECT_NE(audited.out.find("18 closed, 12 partly closed, 53 open, 2 without a registry policy"),
+              std::string::npos)
+        << audited.out;
+
+    const std::string html = ReadWholeFile(folder_ / "audit.html");
+    EXPECT_TRUE(html.starts_with("<!DOCTYPE html>"));
+    for (const EscapeRoute& route : EscapeRoutes()) {
+        EXPECT_NE(html.find("<td class=\"n\">" + std::to_string(route.number) + "</td>"),
+                  std::string::npos)
+            << route.number;
+    }
+    for (const char* mark : {"<tr class=\"closed\">", "<tr class=\"partly\">",
+                             "<tr class=\"open\">", "<tr class=\"nopolicy\">"}) {
+        EXPECT_NE(html.find(mark), std::string::npos) << mark;
+    }
+    for (const char* outside : {"http:", "https:", "src=", "<script", "@import", "url("}) {
+        EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    }
+
+    const std::string recommended = File("recommended.xml");
+    ASSERT_EQ(Run({"export", "windows10-11", recommended}).status, 0);
+    const Result checked = Run({"check", recommended});
+    EXPECT_EQ(checked.status, 0) << checked.out;
+    EXPECT_NE(Run({"audit", recommended}).out.find(" 0 open, 2 without a registry policy"),
+              std::string::npos);
+    EXPECT_EQ(Run({"audit"}).status, 2);
+    EXPECT_EQ(Run({"audit", lock, "--html"}).status, 2);
+    EXPECT_EQ(Run({"audit", "--station"}).status, 2);  // here only files
 }
 
 }  // namespace
