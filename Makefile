@@ -67,10 +67,10 @@ bench: native windows
 	    ../../scripts/wine-run --prefix wineprefix bench/watch_ticks_bench.exe
 
 # The main job: build the package, install it into the project's Wine prefix
-# and open the installed configurator (a window where there is a display,
-# otherwise a screenshot).
+# and open the installed configurator where there is a display; without one
+# (or with DEMO=1) walk a fresh installation through its main job instead.
 run: dist
-	@scripts/run-station
+	@DEMO=$(DEMO) scripts/run-station
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
