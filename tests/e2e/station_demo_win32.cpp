@@ -48,7 +48,7 @@ class Demo {
     void Shot(HWND window, const char* name) {
         const std::filesystem::path file = shots_ / name;
         if (SaveWindowScreenshot(window, file)) {
-            Say("    screenshot: " + Utf16ToUtf8(file.filename().wstring()));
+            Say("   screenshot " + Utf16ToUtf8(file.stem().wstring()));
         }
     }
 
