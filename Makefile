@@ -49,8 +49,9 @@ test-stress: windows
 fuzz: fuzz-build
 	@scripts/fuzz
 
-# The package an administrator installs: dist/setup.exe with the help file.
-dist: windows
+# The package an administrator installs: dist/setup.exe with the help file and
+# the recommended lock catalogue, which the native build's quarnctl writes.
+dist: native windows
 	@scripts/build-dist
 
 # A station's life with that package, in a fresh Wine prefix.

@@ -6,6 +6,8 @@
 ;   PROGRAMS   folder with quarn.exe, watch.exe, watchdog.exe, dummy.exe,
 ;              version.exe, quarnctl.exe and uninstall.exe
 ;   HELP_FILE  the compiled quarn.chm
+;   CATALOGUE_FILE  the recommended lock catalogue for Windows 10 and 11,
+;              as quarnctl export windows10-11 writes it
 ;   OUTFILE    where setup.exe is written
 ;
 ; Command line of setup.exe: /S installs silently, /D=FOLDER (last) chooses
@@ -332,6 +334,11 @@ Section "QUARN" SectionMain
     File "/oname=quarn.chm" "${HELP_FILE}"
     File "/oname=README.txt" "${__FILEDIR__}\README.txt"
     File "/oname=README-de.txt" "${__FILEDIR__}\README-de.txt"
+    ; Ours, not the station's configuration: an upgrade writes it anew, the
+    ; removal takes it away. The administrator imports it as quarn.xml.
+    SetOutPath "$INSTDIR\catalogues"
+    File "/oname=lock-windows10-11.xml" "${CATALOGUE_FILE}"
+    SetOutPath "$INSTDIR"
     ; uninstall.exe runs it (see Removal).
     WriteUninstaller "$INSTDIR\uninstall.dat"
 
@@ -510,6 +517,9 @@ Section "Uninstall"
     Delete "$INSTDIR\quarn.chm"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\README-de.txt"
+    Delete "$INSTDIR\catalogues\lock-windows10-11.xml"
+    ; Kept when it holds files of the administrator's.
+    RMDir "$INSTDIR\catalogues"
     Delete "$INSTDIR\uninstall.dat"
     ; Unless it runs (and takes itself away when this has ended).
     Delete "$INSTDIR\uninstall.exe"

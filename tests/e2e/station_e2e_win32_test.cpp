@@ -3,10 +3,10 @@
 // Wine user's account locked and locked down, the watch service keeping the
 // station's application running, an upgrade over it into another folder
 // (after which the first folder is deleted), a restore that brings the
-// station's registry back to what it was before the lock, the silent removal
-// refused while
-// Lock Down is on and forced, which keeps the station's configuration, a
-// reinstallation that finds it, and the removal of everything.
+// station's registry back to what it was before the lock, an upgrade that
+// writes the recommended lock catalogue anew, the silent removal refused
+// while Lock Down is on and forced, which keeps the station's configuration,
+// a reinstallation that finds it, and the removal of everything.
 //
 // scripts/station-test makes the prefix and the packages and runs this
 // program. Wine aborts a process that sets an account password, so for the
@@ -28,6 +28,7 @@
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/policy_row_applier.h"
 #include "catalogue/policy_table.h"
+#include "catalogue/recommended_catalogue.h"
 #include "e2e/configurator_driver_win32.h"
 #include "quarn/form1_ids.h"
 #include "quarn/logon_shell.h"
@@ -57,11 +58,14 @@ using namespace std::chrono_literals;
 using namespace test;
 
 constexpr wchar_t kPassword[] = L"station1";
+// The recommended lock catalogue for Windows 10 and 11, in the installation
+// folder.
+constexpr wchar_t kInstalledCatalogue[] = L"catalogues\\lock-windows10-11.xml";
 // What the package puts into the installation folder.
-constexpr const wchar_t* kPackageFiles[] = {L"quarn.exe",     L"watch.exe",    L"watchdog.exe",
-                                            L"dummy.exe",     L"version.exe",  L"quarnctl.exe",
-                                            L"quarn.chm",     L"README.txt",   L"README-de.txt",
-                                            L"uninstall.exe", L"uninstall.dat"};
+constexpr const wchar_t* kPackageFiles[] = {
+    L"quarn.exe",     L"watch.exe",        L"watchdog.exe",  L"dummy.exe",
+    L"version.exe",   L"quarnctl.exe",     L"quarn.chm",     L"README.txt",
+    L"README-de.txt", kInstalledCatalogue, L"uninstall.exe", L"uninstall.dat"};
 constexpr wchar_t kUninstallKey[] =
     L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QUARN";
 constexpr wchar_t kEventSourceKey[] =
@@ -159,6 +163,17 @@ std::map<std::string, std::string> SectionsOf(const std::filesystem::path& progr
                                       section.SizeOfRawData);
     }
     return sections;
+}
+
+// The rows of a catalogue file, or -1 when it is not one.
+int CatalogueRows(const std::filesystem::path& file) {
+    PolicyTable table;
+    try {
+        table.LoadFromFile(file);
+    } catch (const std::exception&) {
+        return -1;
+    }
+    return table.RecordCount();
 }
 
 bool LogHas(const std::filesystem::path& log, const std::string& text) {
@@ -270,6 +285,10 @@ void Station::Install() {
                     std::string(link->second.c_str()) == program.filename().string() + ".debug")
             << program.string();
     }
+    // The recommended catalogue, ready for "Open *.xml File", has every row
+    // the build's own catalogue has.
+    EXPECT_EQ(CatalogueRows(folder_ / kInstalledCatalogue),
+              RecommendedLockCatalogue().RecordCount());
     EXPECT_EQ(ReadInstallDir(), folder_.wstring());
     EXPECT_EQ(ServiceImagePath(), L"\"" + (folder_ / L"watch.exe").wstring() + L"\"");
     EXPECT_TRUE(WaitUntil(ServiceRunning, 20s));
@@ -498,7 +517,13 @@ void Station::UpgradeWhileLockedDown() {
     // upgrade makes it the installed folder's.
     WriteAccountShell(sid_, (folder_ / L"watchdog.exe").wstring());
     WriteCompleteLockDown(true);
+    // The recommended catalogue is the package's: an upgrade writes it anew
+    // over whatever lies there.
+    const std::filesystem::path catalogue = second_ / kInstalledCatalogue;
+    BuiltInUnlockCatalogue().SaveToFile(catalogue);
+    ASSERT_NE(CatalogueRows(catalogue), RecommendedLockCatalogue().RecordCount());
     ASSERT_EQ(RunToEnd(upgrade_, L"/S", 180s), 0u);
+    EXPECT_EQ(CatalogueRows(catalogue), RecommendedLockCatalogue().RecordCount());
     EXPECT_EQ(ReadAccountShell(sid_), (second_ / L"watchdog.exe").wstring());
     EXPECT_EQ(ReadCompleteLockDown(), L"true");
     EXPECT_EQ(ReadInstallDir(), second_.wstring());
@@ -539,6 +564,8 @@ void Station::RemoveWhileLockedDown() {
     for (const wchar_t* name : kPackageFiles) {
         EXPECT_FALSE(FileExists(second_ / name)) << std::filesystem::path(name).string();
     }
+    // Its folder goes with it: it holds nothing of the station's.
+    EXPECT_FALSE(std::filesystem::exists((second_ / kInstalledCatalogue).parent_path()));
     EXPECT_FALSE(ServiceRegistered());
     EXPECT_EQ(UninstallEntry(L"DisplayVersion"), L"<no entry>");
     EXPECT_EQ(EventSource(), std::nullopt);

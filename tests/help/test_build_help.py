@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """scripts/build-help as `make dist` calls it: quietly, a quarn.chm holding
-every page of the contents, the catalogue pages generated from the real table
-and no broken link; and on a failing compiler, an error and no quarn.chm."""
+every page of the contents, the catalogue pages and the page of the escape
+routes generated from the real tables, and no broken link; and on a failing
+compiler, an error and no quarn.chm."""
 import os
 import re
 import shutil
@@ -14,8 +15,8 @@ import unittest
 sys.dont_write_bytecode = True
 from html.parser import HTMLParser
 
-from help_pages import (BUILD_HELP, CATALOGUE_PAGES, GENERATOR, HELP, KEYWORDS, TABLE,
-                        ascii_problems)
+from help_pages import (BUILD_HELP, CATALOGUE_PAGES, GENERATOR, HELP, KEYWORDS, ROUTE_TABLES,
+                        ROUTES_GENERATOR, ROUTES_PAGE, TABLE, ascii_problems)
 
 
 def tool(name):
@@ -89,13 +90,14 @@ class BuildHelpTest(unittest.TestCase):
         missing = [page for page in contents if not os.path.isfile(self.inside(page))]
         self.assertEqual(missing, [], "pages of the contents missing from quarn.chm")
         pages = {name for name in os.listdir(HELP) if name.endswith(".htm")}
-        pages |= set(CATALOGUE_PAGES.values())
+        pages |= set(CATALOGUE_PAGES.values()) | {ROUTES_PAGE}
         self.assertEqual(sorted(pages - set(contents)), [], "pages left out of the contents")
 
-    def test_catalogue_pages_are_the_ones_generated_from_the_table(self):
+    def test_generated_pages_are_the_ones_made_from_the_tables(self):
         fresh = os.path.join(self.temp.name, "fresh")
         subprocess.run([sys.executable, GENERATOR, TABLE, KEYWORDS, fresh], check=True)
-        for page in list(CATALOGUE_PAGES.values()) + ["quarn.hhk"]:
+        subprocess.run([sys.executable, ROUTES_GENERATOR, *ROUTE_TABLES, fresh], check=True)
+        for page in list(CATALOGUE_PAGES.values()) + ["quarn.hhk", ROUTES_PAGE]:
             with self.subTest(page):
                 self.assertEqual(read(self.inside(page)), read(os.path.join(fresh, page)))
 
