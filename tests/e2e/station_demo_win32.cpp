@@ -19,6 +19,7 @@
 #include "support/driver_win32.h"
 #include "support/screenshot_win32.h"
 #include "support/station_queries_win32.h"
+#include "system/file_io.h"
 #include "system/settings.h"
 #include "system/text_encoding.h"
 
@@ -91,12 +92,12 @@ class Demo {
 
         Say("3. Lock Down with the recommended catalogue for Windows 10 and 11 (as \"Open *.xml "
             "File\" with catalogues\\lock-windows10-11.xml would make it quarn.xml).");
-        std::error_code error;
-        std::filesystem::copy_file(folder_ / L"catalogues" / L"lock-windows10-11.xml",
-                                   folder_ / L"quarn.xml",
-                                   std::filesystem::copy_options::overwrite_existing, error);
-        if (error) {
-            return Failed("putting the recommended catalogue in place (" + error.message() + ")");
+        try {
+            ReplaceFileContents(folder_ / L"quarn.xml",
+                                ReadWholeFile(folder_ / L"catalogues" / L"lock-windows10-11.xml"));
+        } catch (const Error& error) {
+            return Failed(std::string("putting the recommended catalogue in place: ") +
+                          error.what());
         }
         Click(FindControl(form, form1::kLockDownId));
         const HWND progress = FindControl(form, form1::kProgressBarId);
