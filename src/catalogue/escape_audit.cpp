@@ -73,13 +73,58 @@ RouteState StateOf(std::size_t conditions, std::size_t closed, std::size_t prese
     return present == 0 ? RouteState::Open : RouteState::PartlyClosed;
 }
 
-// What the table's rows do to one value: each row that names it, and the
-// last one the pass applies.
-struct RowsOfValue {
+// What one condition came to.
+struct ConditionResult {
+    bool closed = false;
+    bool present = false;  // a row names the value, or the registry holds it
+    std::string found;
     std::vector<std::string> indexes;
-    std::vector<std::string> switchedOff;
-    std::optional<std::pair<std::string, RowTarget>> applied;
 };
+
+// Every route judged condition by condition; judge(Resolved) gives a
+// ConditionResult.
+template <typename Judge>
+std::vector<RouteFinding> AuditRoutes(std::span<const EscapeRoute> routes, Judge judge) {
+    std::vector<RouteFinding> findings;
+    for (const EscapeRoute& route : routes) {
+        RouteFinding finding{&route, RouteState::Open, {}, {}};
+        std::size_t closed = 0;
+        std::size_t present = 0;
+        for (const RouteCondition& condition : route.closedBy) {
+            ConditionResult result = judge(Resolve(condition));
+            closed += result.closed;
+            present += result.present;
+            finding.indexes.insert(finding.indexes.end(), result.indexes.begin(),
+                                   result.indexes.end());
+            finding.found.push_back(std::move(result.found));
+        }
+        finding.state = StateOf(route.closedBy.size(), closed, present);
+        findings.push_back(std::move(finding));
+    }
+    return findings;
+}
+
+// The value at place, per-user ones below HKEY_USERS\<hive> (nothing while
+// hive is empty); nothing when it or its key is missing or cannot be read.
+std::optional<RegistryValue> ReadValue(RegistryBackend& registry, std::wstring_view hive,
+                                       const ValuePlace& place) {
+    const bool perUser = place.hive == RowHive::PerUser;
+    if (place.hive == RowHive::Unknown || (perUser && hive.empty())) {
+        return std::nullopt;
+    }
+    const std::wstring path = perUser ? std::wstring(hive) + L"\\" + place.keyPath : place.keyPath;
+    KeyHandle key{};
+    if (registry.OpenKey(registry.Root(perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine),
+                         path, kKeyQueryValue, key) != kErrorSuccess) {
+        return std::nullopt;
+    }
+    const OwnedKey owner(registry, key);
+    RegistryValue value;
+    if (registry.QueryValue(key, place.valueName, value) != kErrorSuccess) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 }  // namespace
 
@@ -98,7 +143,7 @@ std::string_view RouteStateName(RouteState state) {
 }
 
 std::vector<RouteFinding> AuditCatalogue(PolicyTable& table, std::span<const EscapeRoute> routes) {
-    // The table's rows once, in walk order.
+    // The table's rows once, in walk order: those that write or delete a value.
     struct Row {
         std::string index;
         bool on = false;
@@ -112,105 +157,56 @@ std::vector<RouteFinding> AuditCatalogue(PolicyTable& table, std::span<const Esc
         const std::string keyValue = table.GetFieldText(kColumnKeyValue);
         const std::string dataType = table.GetFieldText(kColumnDataType);
         const auto resolved = ResolveRowTarget({subtree, subkey, keyValue, dataType});
-        if (const RowTarget* target = std::get_if<RowTarget>(&resolved)) {
+        const RowTarget* target = std::get_if<RowTarget>(&resolved);
+        if (target != nullptr && (target->operation == RowOperation::WriteValue ||
+                                  target->operation == RowOperation::DeleteValue)) {
             rows.push_back({table.GetFieldText(kColumnIndex),
                             table.GetFieldText(kColumnStatus) == kStatusOn, *target});
         }
     }
     table.First();
 
-    std::vector<RouteFinding> findings;
-    for (const EscapeRoute& route : routes) {
-        RouteFinding finding{&route, RouteState::Open, {}, {}};
-        std::size_t closed = 0;
-        std::size_t present = 0;
-        for (const RouteCondition& condition : route.closedBy) {
-            const Resolved resolved = Resolve(condition);
-            RowsOfValue of;
-            for (const Row& row : rows) {
-                if (row.target.operation != RowOperation::WriteValue &&
-                    row.target.operation != RowOperation::DeleteValue) {
-                    continue;
-                }
-                if (!PlaceOf(row.target).Same(resolved.place)) {
-                    continue;
-                }
-                of.indexes.push_back(row.index);
-                if (row.on) {
-                    of.applied.emplace(row.index, row.target);
-                } else {
-                    of.switchedOff.push_back(row.index);
-                }
-            }
-            finding.indexes.insert(finding.indexes.end(), of.indexes.begin(), of.indexes.end());
-            present += !of.indexes.empty();
-            if (of.applied && of.applied->second.operation == RowOperation::WriteValue &&
-                Closes(resolved, {static_cast<std::uint32_t>(of.applied->second.valueType),
-                                  of.applied->second.data})) {
-                ++closed;
-                finding.found.push_back("closed by " + of.applied->first);
-            } else if (of.applied) {
-                const RowTarget& target = of.applied->second;
-                finding.found.push_back(
-                    of.applied->first +
-                    (target.operation == RowOperation::DeleteValue
-                         ? std::string(" deletes it")
-                         : " writes " +
-                               DescribeValue(RegistryValue{
-                                   static_cast<std::uint32_t>(target.valueType), target.data})));
-            } else if (!of.switchedOff.empty()) {
-                finding.found.push_back(of.switchedOff.back() + " is switched off");
-            } else {
-                finding.found.push_back("missing");
+    return AuditRoutes(routes, [&](const Resolved& condition) {
+        ConditionResult result;
+        const Row* applied = nullptr;
+        const Row* switchedOff = nullptr;
+        for (const Row& row : rows) {
+            if (PlaceOf(row.target).Same(condition.place)) {
+                result.indexes.push_back(row.index);
+                (row.on ? applied : switchedOff) = &row;
             }
         }
-        finding.state = StateOf(route.closedBy.size(), closed, present);
-        findings.push_back(std::move(finding));
-    }
-    return findings;
+        result.present = !result.indexes.empty();
+        if (applied == nullptr) {
+            result.found =
+                switchedOff != nullptr ? switchedOff->index + " is switched off" : "missing";
+            return result;
+        }
+        const RowTarget& target = applied->target;
+        if (target.operation == RowOperation::DeleteValue) {
+            result.found = applied->index + " deletes it";
+            return result;
+        }
+        const RegistryValue written{static_cast<std::uint32_t>(target.valueType), target.data};
+        result.closed = Closes(condition, written);
+        result.found = result.closed ? "closed by " + applied->index
+                                     : applied->index + " writes " + DescribeValue(written);
+        return result;
+    });
 }
 
 std::vector<RouteFinding> AuditRegistry(RegistryBackend& registry, std::wstring_view hive,
                                         std::span<const EscapeRoute> routes) {
-    std::vector<RouteFinding> findings;
-    for (const EscapeRoute& route : routes) {
-        RouteFinding finding{&route, RouteState::Open, {}, {}};
-        std::size_t closed = 0;
-        std::size_t present = 0;
-        for (const RouteCondition& condition : route.closedBy) {
-            const Resolved resolved = Resolve(condition);
-            std::optional<RegistryValue> value;
-            if (resolved.place.hive == RowHive::Machine ||
-                (resolved.place.hive == RowHive::PerUser && !hive.empty())) {
-                const bool perUser = resolved.place.hive == RowHive::PerUser;
-                const std::wstring path = perUser
-                                              ? std::wstring(hive) + L"\\" + resolved.place.keyPath
-                                              : resolved.place.keyPath;
-                KeyHandle key{};
-                if (registry.OpenKey(
-                        registry.Root(perUser ? RegistryRoot::Users : RegistryRoot::LocalMachine),
-                        path, kKeyQueryValue, key) == kErrorSuccess) {
-                    const OwnedKey owner(registry, key);
-                    RegistryValue read;
-                    if (registry.QueryValue(key, resolved.place.valueName, read) == kErrorSuccess) {
-                        value = std::move(read);
-                    }
-                }
-            }
-            present += value.has_value();
-            if (value && Closes(resolved, *value)) {
-                ++closed;
-                finding.found.push_back("closed: " + DescribeValue(*value));
-            } else if (value) {
-                finding.found.push_back(DescribeValue(*value) + " in the registry");
-            } else {
-                finding.found.push_back("missing");
-            }
-        }
-        finding.state = StateOf(route.closedBy.size(), closed, present);
-        findings.push_back(std::move(finding));
-    }
-    return findings;
+    return AuditRoutes(routes, [&](const Resolved& condition) {
+        ConditionResult result;
+        const std::optional<RegistryValue> value = ReadValue(registry, hive, condition.place);
+        result.present = value.has_value();
+        result.closed = value && Closes(condition, *value);
+        result.found = !value          ? "missing"
+                       : result.closed ? "closed: " + DescribeValue(*value)
+                                       : DescribeValue(*value) + " in the registry";
+        return result;
+    });
 }
 
 AuditCounts CountFindings(const std::vector<RouteFinding>& findings) {

@@ -11,6 +11,7 @@
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/policy_row_applier.h"
 #include "catalogue/recommended_catalogue.h"
+#include "support/apply_one_row.h"
 #include "support/registry_snapshot.h"
 #include "system/memory_registry.h"
 #include "system/value_data.h"
@@ -39,15 +40,6 @@ const EscapeRoute kRoutes[] = {
     {4, "Accessibility", "Sticky Keys", kSticky, "", "HT"},
     {5, "Accessibility", "On-screen keyboard", {}, "AppLocker/WDAC", "KMB"},
 };
-
-PolicyTable Catalogue(const std::vector<PolicyRecord>& records) {
-    PolicyTable table;
-    table.CreateDataSet();
-    for (const PolicyRecord& record : records) {
-        table.AppendRow(record);
-    }
-    return table;
-}
 
 std::vector<std::pair<std::string, std::string>> States(const std::vector<RouteFinding>& findings) {
     std::vector<std::pair<std::string, std::string>> states;
@@ -109,7 +101,7 @@ TEST(EscapeAudit, ACatalogueClosesARouteOnlyWithTheLastAppliedClosingValue) {
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        PolicyTable table = Catalogue(row.rows);
+        PolicyTable table = TableOf(row.rows);
         const std::vector<RouteFinding> findings = AuditCatalogue(table, kRoutes);
         EXPECT_EQ(States(findings), row.expected);
     }
@@ -118,17 +110,12 @@ TEST(EscapeAudit, ACatalogueClosesARouteOnlyWithTheLastAppliedClosingValue) {
 TEST(EscapeAudit, ARegistryIsAuditedByWhatItHoldsNow) {
     MemoryRegistry registry;
     registry.LoadHive(kSid);
-    PolicyTable table = Catalogue({
+    PolicyTable table = TableOf({
         {10, kExplorer, "NoRun", "1", "REG_DWORD", "", "aktiviert", ""},
         {20, kSystem, "DisableCMD", "1", "REG_DWORD", "", "aktiviert", ""},
         {30, kExplorer, "NoClose", "1", "REG_DWORD", "", "aktiviert", ""},
     });
-    table.First();
-    for (int i = 0; i < table.RecordCount(); ++i) {
-        table.Edit();
-        ApplyPolicyRow(table, {registry, kSid, std::chrono::milliseconds(0)});
-        table.Next();
-    }
+    test::ApplyAll(table, registry, kSid);
     // Another tool set DisableCMD back since.
     test::WriteRaw(registry, RegistryRoot::Users,
                    kSid + L"\\Software\\Policies\\Microsoft\\Windows\\System", L"DisableCMD",

@@ -15,6 +15,7 @@
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/policy_row_applier.h"
 #include "catalogue/row_kinds.h"
+#include "support/apply_one_row.h"
 #include "support/registry_snapshot.h"
 #include "system/memory_registry.h"
 #include "system/reg_file.h"
@@ -33,20 +34,10 @@ std::vector<test::Snapshot> Everything(RegistryBackend& registry) {
             test::Take(registry, RegistryRoot::Users, kSid)};
 }
 
-// A pass as the configurator runs one: every row edited, applied, posted.
-void ApplyAll(PolicyTable& table, RegistryBackend& registry) {
-    table.First();
-    for (int i = 0; i < table.RecordCount(); ++i) {
-        table.Edit();
-        ApplyPolicyRow(table, {registry, kSid, std::chrono::milliseconds(0)});
-        table.Next();
-    }
-}
-
 // Records, then runs the pass.
 void LockPass(RestorePoint& point, RegistryBackend& registry, PolicyTable table) {
     RecordCatalogueChanges(point, registry, table, kSid);
-    ApplyAll(table, registry);
+    test::ApplyAll(table, registry, kSid);
 }
 
 // Every kind of the table, for both hives, switched on; with a row of an

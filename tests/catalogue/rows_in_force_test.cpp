@@ -10,6 +10,7 @@
 
 #include "catalogue/builtin_catalogues.h"
 #include "catalogue/policy_row_applier.h"
+#include "support/apply_one_row.h"
 #include "support/registry_snapshot.h"
 #include "system/memory_registry.h"
 #include "system/value_data.h"
@@ -19,29 +20,11 @@ namespace {
 
 const std::wstring kSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
 
-PolicyTable Catalogue(const std::vector<PolicyRecord>& records) {
-    PolicyTable table;
-    table.CreateDataSet();
-    for (const PolicyRecord& record : records) {
-        table.AppendRow(record);
-    }
-    return table;
-}
-
-void ApplyAll(PolicyTable& table, RegistryBackend& registry) {
-    table.First();
-    for (int i = 0; i < table.RecordCount(); ++i) {
-        table.Edit();
-        ApplyPolicyRow(table, {registry, kSid, std::chrono::milliseconds(0)});
-        table.Next();
-    }
-}
-
 TEST(RowsInForce, AfterAPassEveryAppliedRowIsInForce) {
     MemoryRegistry registry;
     registry.LoadHive(kSid);
     PolicyTable applied = BuiltInLockCatalogue();
-    ApplyAll(applied, registry);
+    test::ApplyAll(applied, registry, kSid);
     PolicyTable lock = BuiltInLockCatalogue();
     const std::vector<RowInForce> rows = CompareWithRegistry(lock, registry, kSid);
     EXPECT_GT(rows.size(), 300u);
@@ -57,7 +40,7 @@ TEST(RowsInForce, AfterAPassEveryAppliedRowIsInForce) {
 TEST(RowsInForce, ValuesChangedSinceThePassAreNamed) {
     MemoryRegistry registry;
     registry.LoadHive(kSid);
-    PolicyTable table = Catalogue({
+    PolicyTable table = TableOf({
         {10, "HKCU\\Software\\P", "Dword", "1", "REG_DWORD", "", "aktiviert", ""},
         {20, "HKCU\\Software\\P", "Text", "on", "REG_SZ", "", "aktiviert", ""},
         {30, "HKLM\\SOFTWARE\\Quarn\\P", "Gone", "", "DEL_SUBKEY", "", "aktiviert", ""},
@@ -74,7 +57,7 @@ TEST(RowsInForce, ValuesChangedSinceThePassAreNamed) {
     // The pass posts its own STATUS (deletions count as not written); the
     // catalogue as the administrator keeps it is compared.
     PolicyTable applied = table;
-    ApplyAll(applied, registry);
+    test::ApplyAll(applied, registry, kSid);
     for (const RowInForce& row : CompareWithRegistry(table, registry, kSid)) {
         EXPECT_TRUE(row.inForce) << row.index;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
-// One catalogue row applied as a pass applies it, for the tests of the
-// applier and of the row kinds.
+// Catalogue rows applied as a pass applies them, for the tests of the
+// applier, the row kinds and what reads the registry after a pass.
 
 #include <chrono>
 #include <string>
@@ -26,6 +26,16 @@ inline std::string ApplyOneRow(const PolicyRecord& record, RegistryBackend& regi
     ApplyPolicyRow(table, {registry, sid, std::chrono::milliseconds(0)});
     table.Next();
     return table.GetFieldText(kColumnStatus);
+}
+
+// Every row of the table applied in turn, as a pass applies them.
+inline void ApplyAll(PolicyTable& table, RegistryBackend& registry, std::wstring_view sid) {
+    table.First();
+    for (int i = 0; i < table.RecordCount(); ++i) {
+        table.Edit();
+        ApplyPolicyRow(table, {registry, sid, std::chrono::milliseconds(0)});
+        table.Next();
+    }
 }
 
 }  // namespace quarn::test
