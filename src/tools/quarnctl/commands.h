@@ -3,8 +3,9 @@
 // What quarnctl's commands share: their entry in the command table, the exit
 // statuses, the parsing of their arguments, reading a catalogue file and its
 // rows, and quoting in the output. Each command is in a file of its own
-// (export_command.cpp, show_command.cpp, check_command.cpp, diff_command.cpp);
-// RunQuarnctl (quarnctl.cpp) picks one by its name.
+// (export_command.cpp, show_command.cpp, check_command.cpp, diff_command.cpp,
+// restore_command.cpp, audit_command.cpp); RunQuarnctl (quarnctl.cpp) picks
+// one by its name.
 
 #include <cstddef>
 #include <filesystem>

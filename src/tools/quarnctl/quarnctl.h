@@ -2,15 +2,17 @@
 
 // quarnctl: the administrator's command-line tool for catalogue files.
 //
-//   quarnctl export lock|unlock FILE [--force]   a built-in catalogue as quarn.xml has it
-//   quarnctl show FILE                           the rows in walk order as a table
-//   quarnctl check FILE [--all]                  rows that cannot be applied as meant
-//   quarnctl diff A B                            rows added, removed and changed
-//   quarnctl restore --show FILE                 what a restore point recorded
+//   quarnctl export lock|unlock|windows10-11 FILE [--force]
+//                                    a catalogue as quarn.xml has it
+//   quarnctl show FILE               the rows in walk order as a table
+//   quarnctl check FILE [--all]      rows that cannot be applied as meant
+//   quarnctl diff A B                rows added, removed and changed
+//   quarnctl restore --show FILE     what a restore point recorded
+//   quarnctl audit FILE [--html P]   the escape routes the catalogue closes
 //
 // and the commands one platform adds (Windows: release-shell, point-shell,
-// and restore, which also puts the station back). Arguments and
-// output are UTF-8; the platform's main converts them.
+// status, restore, which also puts the station back, and audit --station).
+// Arguments and output are UTF-8; the platform's main converts them.
 
 #include <functional>
 #include <ostream>
