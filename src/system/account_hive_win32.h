@@ -12,6 +12,7 @@
 // way it was reached; they close their keys before the object goes, since a
 // hive with open keys cannot be unloaded. One object per account at a time.
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -68,5 +69,12 @@ class AccountHive {
     // Held while the hive is loaded here: unloading needs them too.
     std::optional<win32::EnabledPrivileges> privileges_;
 };
+
+// AccountHive::OfAccount for a caller that keeps the hive beside other state:
+// made in place on the heap, since an AccountHive is neither copied nor
+// moved. Raises AccountHiveError.
+inline std::unique_ptr<AccountHive> HiveOfAccount(const std::wstring& accountName) {
+    return std::unique_ptr<AccountHive>(new AccountHive(AccountHive::OfAccount(accountName)));
+}
 
 }  // namespace quarn

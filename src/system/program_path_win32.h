@@ -1,6 +1,7 @@
 #pragma once
 
-// The running program's own file, however long its path (Windows only).
+// The running program's own file and its folder, however long the path
+// (Windows only).
 
 #include <windows.h>
 
@@ -27,3 +28,14 @@ inline std::filesystem::path ThisProgramPath() {
 }
 
 }  // namespace quarn::win32
+
+namespace quarn {
+
+// The folder of the running executable (where the configurator keeps
+// quarn.xml, quarn.ini and the restore point); "." when Windows cannot say.
+inline std::wstring ExecutableFolder() {
+    const std::filesystem::path program = win32::ThisProgramPath();
+    return program.has_parent_path() ? program.parent_path().wstring() : L".";
+}
+
+}  // namespace quarn

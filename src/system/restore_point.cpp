@@ -149,6 +149,14 @@ std::optional<AdministratorsMembership> ReadAdministratorsLine(std::wstring_view
 
 }  // namespace
 
+std::pair<std::wstring, std::wstring> SplitHiveName(std::wstring_view keyPath) {
+    const std::size_t slash = keyPath.find(L'\\');
+    if (slash == std::wstring_view::npos) {
+        return {std::wstring(keyPath), {}};
+    }
+    return {std::wstring(keyPath.substr(0, slash)), std::wstring(keyPath.substr(slash))};
+}
+
 RestorePoint::RestorePoint(std::vector<RecordedTarget> targets) : targets_(std::move(targets)) {}
 
 bool RestorePoint::Holds(RecordedKind kind, RegistryRoot root, std::wstring_view keyPath,

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "system/error.h"
@@ -48,6 +49,11 @@ struct AdministratorsMembership {
 
     bool operator==(const AdministratorsMembership&) const = default;
 };
+
+// A per-user target's key path split into the hive's name below HKEY_USERS
+// (the SID) and the rest, which keeps its leading backslash; the rest is
+// empty for the hive itself.
+std::pair<std::wstring, std::wstring> SplitHiveName(std::wstring_view keyPath);
 
 class RestorePoint {
   public:

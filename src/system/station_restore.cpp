@@ -27,15 +27,6 @@ class ReachedHives {
     StationRestorePlatform& platform_;
 };
 
-// The hive name a per-user target's path begins with, and the rest.
-std::pair<std::wstring, std::wstring> SplitHive(std::wstring_view keyPath) {
-    const std::size_t slash = keyPath.find(L'\\');
-    if (slash == std::wstring_view::npos) {
-        return {std::wstring(keyPath), {}};
-    }
-    return {std::wstring(keyPath.substr(0, slash)), std::wstring(keyPath.substr(slash))};
-}
-
 // What the targets' hive names are below HKEY_USERS for this restore.
 struct HiveNames {
     std::map<std::wstring, std::wstring> reached;  // folded SID -> key name
@@ -43,7 +34,7 @@ struct HiveNames {
 
     std::wstring Rebased(const std::wstring& keyPath,
                          const std::map<std::wstring, std::wstring>& to) const {
-        auto [hive, rest] = SplitHive(keyPath);
+        auto [hive, rest] = SplitHiveName(keyPath);
         const auto found = to.find(FoldRegistryName(hive));
         return found == to.end() ? keyPath : found->second + rest;
     }
@@ -64,7 +55,7 @@ RestorePoint Reachable(const RestorePoint& point, StationRestorePlatform& platfo
     std::vector<RecordedTarget> targets;
     for (RecordedTarget target : point.Targets()) {
         if (target.root == RegistryRoot::Users) {
-            const std::wstring sid = SplitHive(target.keyPath).first;
+            const std::wstring sid = SplitHiveName(target.keyPath).first;
             const std::wstring folded = FoldRegistryName(sid);
             if (!tried.count(folded)) {
                 try {

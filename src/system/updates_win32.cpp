@@ -96,14 +96,6 @@ bool AwaitCompletion(const Exchange& exchange, DWORD expected,
 
 }  // namespace
 
-std::wstring ExecutableFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path, length);
-    const std::size_t slash = folder.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? L"." : folder.substr(0, slash);
-}
-
 std::wstring IniBesideExecutable() {
     return ExecutableFolder() + L"\\" + kIniFileName;
 }

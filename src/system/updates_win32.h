@@ -9,12 +9,12 @@
 #include <optional>
 #include <string>
 
+#include "system/program_path_win32.h"
 #include "system/update_ini.h"
 
 namespace quarn {
 
-// The folder of the running executable, and quarn.ini in it.
-std::wstring ExecutableFolder();
+// quarn.ini in the folder of the running executable (ExecutableFolder).
 std::wstring IniBesideExecutable();
 
 // GetPrivateProfileStringW / WritePrivateProfileStringW on quarn.ini,

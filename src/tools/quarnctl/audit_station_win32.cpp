@@ -25,9 +25,8 @@ int AuditCommand(const std::vector<std::string>& args, std::ostream& out) {
     if (account.empty()) {
         throw Error("\"QUARN-Username\" names no account");
     }
-    // The hive is neither copied nor moved: it is made in place, and
-    // unloaded again when it was loaded here.
-    const std::unique_ptr<AccountHive> hive(new AccountHive(AccountHive::OfAccount(account)));
+    // Unloaded again when it was loaded here.
+    const std::unique_ptr<AccountHive> hive = HiveOfAccount(account);
     const std::vector<RouteFinding> findings =
         AuditRegistry(DefaultRegistry(), hive->KeyName(), EscapeRoutes());
     const std::wstring station = ReadComputerName();

@@ -26,10 +26,8 @@ std::pair<std::string, std::string> HiveAndKey(const RecordedTarget& target) {
     if (target.root == RegistryRoot::LocalMachine) {
         return {"HKEY_LOCAL_MACHINE", Utf16ToUtf8(target.keyPath)};
     }
-    const std::size_t slash = target.keyPath.find(L'\\');
-    const std::wstring hive = target.keyPath.substr(0, slash);
-    const std::wstring key = slash == std::wstring::npos ? L"" : target.keyPath.substr(slash + 1);
-    return {"HKEY_USERS\\" + Utf16ToUtf8(hive), Utf16ToUtf8(key)};
+    const auto [hive, rest] = SplitHiveName(target.keyPath);
+    return {"HKEY_USERS\\" + Utf16ToUtf8(hive), Utf16ToUtf8(rest.empty() ? rest : rest.substr(1))};
 }
 
 }  // namespace

@@ -11,19 +11,11 @@
 
 namespace quarn {
 
-std::filesystem::path ProgramFolder() {
-    const std::filesystem::path program = win32::ThisProgramPath();
-    if (program.empty()) {
-        throw Error("The folder of quarnctl.exe cannot be found (GetModuleFileNameW)");
-    }
-    return program.parent_path();
-}
-
 namespace {
 
 // quarn-restore.reg beside this program, where the configurator keeps it.
 std::filesystem::path DefaultRestorePoint() {
-    return ProgramFolder() / kRestorePointFileName;
+    return std::filesystem::path(ExecutableFolder()) / kRestorePointFileName;
 }
 
 }  // namespace

@@ -8,16 +8,11 @@
 //                               and makes none.
 //   restore --show FILE         the recorded targets (as everywhere).
 
-#include <filesystem>
 #include <vector>
 
 #include "tools/quarnctl/quarnctl.h"
 
 namespace quarn {
-
-// The folder of quarnctl.exe, where the configurator keeps quarn.xml and the
-// restore point. Raises Error when Windows cannot say.
-std::filesystem::path ProgramFolder();
 
 // Exit status 0 when the station is restored (or a dry run done), 1 when
 // something could not be put back (the restore point stays); raises on

@@ -12,12 +12,12 @@
 #include "system/file_io.h"
 #include "system/handle_win32.h"
 #include "system/outside_programs.h"
+#include "system/program_path_win32.h"
 #include "system/restore_point.h"
 #include "system/settings.h"
 #include "system/text_case.h"
 #include "system/text_encoding.h"
 #include "tools/quarnctl/commands.h"
-#include "tools/quarnctl/restore_command_win32.h"
 #include "watch/service_commands.h"
 
 namespace quarn {
@@ -58,8 +58,7 @@ int StationStatus(const std::filesystem::path& folder, const std::vector<std::st
     std::unique_ptr<AccountHive> hive;
     std::string accountLine = "\"" + Utf16ToUtf8(account) + "\"";
     try {
-        // The hive is neither copied nor moved: it is made in place.
-        hive.reset(new AccountHive(AccountHive::OfAccount(account)));
+        hive = HiveOfAccount(account);
         accountLine += " (" + Utf16ToUtf8(hive->Sid()) + ")";
     } catch (const AccountHiveError& error) {
         if (error.Failure() == HiveFailure::Unreachable) {
@@ -134,7 +133,7 @@ std::vector<PlatformCommand> StatusCommands() {
          "      and the restore point. Exit status 0 when every row is in force, 1\n"
          "      otherwise, 2 on errors.\n",
          [](const std::vector<std::string>& args, std::ostream& out) {
-             return StationStatus(ProgramFolder(), args, out);
+             return StationStatus(ExecutableFolder(), args, out);
          }},
     };
 }
