@@ -231,4 +231,19 @@ std::variant<RowTarget, RowFault> ResolveRowTarget(const RowFields& row) {
     return target;
 }
 
+std::string_view DescribeRowFault(RowFault fault) {
+    switch (fault) {
+        case RowFault::UnknownHive:
+            return "the applier refuses it: SUBTREE has no hive tag HKCU\\ or HKLM\\";
+        case RowFault::TooBroadDeletion:
+            return "the applier refuses it: DEL_SUBTREE of a key this close to its hive";
+        case RowFault::UnknownKind:
+            return "the applier writes nothing for it: DATATYPE is not a row kind";
+        case RowFault::UnconvertibleValue:
+            return "the applier writes nothing for it: KEYVALUE does not convert to its "
+                   "DATATYPE";
+    }
+    return "the applier refuses it";
+}
+
 }  // namespace quarn

@@ -134,4 +134,7 @@ enum class RowFault { UnknownHive, TooBroadDeletion, UnknownKind, UnconvertibleV
 // The faults in the order the applier meets them.
 std::variant<RowTarget, RowFault> ResolveRowTarget(const RowFields& row);
 
+// What the applier does with a row of the fault, one English sentence.
+std::string_view DescribeRowFault(RowFault fault);
+
 }  // namespace quarn

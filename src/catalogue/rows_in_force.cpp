@@ -3,7 +3,7 @@
 #include <optional>
 #include <variant>
 
-#include "catalogue/policy_record.h"
+#include "catalogue/applicable_rows.h"
 #include "catalogue/row_kinds.h"
 #include "system/value_text.h"
 
@@ -84,26 +84,17 @@ void Compare(RowInForce& row, const RowTarget& target, RegistryBackend& registry
 std::vector<RowInForce> CompareWithRegistry(PolicyTable& table, RegistryBackend& registry,
                                             std::wstring_view hive) {
     std::vector<RowInForce> rows;
-    table.First();
-    for (int i = 0; i < table.RecordCount(); ++i, table.Next()) {
-        if (table.GetFieldText(kColumnStatus) != kStatusOn) {
+    for (ApplicableRow& applicable : FindApplicableRows(table).rows) {
+        if (applicable.target.hive == RowHive::PerUser && hive.empty()) {
             continue;
         }
         RowInForce row;
-        row.index = table.GetFieldText(kColumnIndex);
-        row.subtree = table.GetFieldText(kColumnSubtree);
-        row.subkey = table.GetFieldText(kColumnSubkey);
-        const std::string keyValue = table.GetFieldText(kColumnKeyValue);
-        const std::string dataType = table.GetFieldText(kColumnDataType);
-        const auto resolved = ResolveRowTarget({row.subtree, row.subkey, keyValue, dataType});
-        const RowTarget* target = std::get_if<RowTarget>(&resolved);
-        if (target == nullptr || (target->hive == RowHive::PerUser && hive.empty())) {
-            continue;
-        }
-        Compare(row, *target, registry, hive);
+        row.index = std::move(applicable.index);
+        row.subtree = std::move(applicable.subtree);
+        row.subkey = std::move(applicable.subkey);
+        Compare(row, applicable.target, registry, hive);
         rows.push_back(std::move(row));
     }
-    table.First();
     return rows;
 }
 

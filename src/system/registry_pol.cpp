@@ -80,6 +80,7 @@ class Reader {
                 return Failed(start);
             }
             result_.records.push_back(std::move(record));
+            result_.recordOffsets.push_back(start);
         }
         result_.offset = at_;
         return std::move(result_);

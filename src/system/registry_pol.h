@@ -44,6 +44,8 @@ struct PolReadResult {
     std::string message;
     std::size_t offset = 0;
     std::vector<PolRecord> records;
+    // The byte at which each record's '[' stands, one per record.
+    std::vector<std::size_t> recordOffsets;
 
     explicit operator bool() const { return status == PolStatus::Ok; }
 };

@@ -62,7 +62,9 @@ const Command kAuditCommand = {
     "      rows' INDEX; --html also writes the report as one page. Exit status\n"
     "      0 when every route a registry value can close is closed, 1 otherwise,\n"
     "      2 on errors.\n",
-    AuditFile,
+    [](const std::vector<std::string>& args, std::ostream& out, std::ostream&) {
+        return AuditFile(args, out);
+    },
 };
 
 }  // namespace quarn::quarnctl

@@ -130,7 +130,7 @@ std::string Target(const Row& row) {
            (wholeKey ? std::string("\n(key)") : "\n" + LowerAZ(Cell(row, kColumnSubkey)));
 }
 
-int Check(const std::vector<std::string>& args, std::ostream& out) {
+int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const Arguments arguments = ParseArguments(args, {"--all"}, 1, "check needs one file name");
     const bool all = arguments.Has("--all");
     PolicyTable table = Load(arguments.operands[0]);

@@ -4,8 +4,8 @@
 // statuses, the parsing of their arguments, reading a catalogue file and its
 // rows, and quoting in the output. Each command is in a file of its own
 // (export_command.cpp, show_command.cpp, check_command.cpp, diff_command.cpp,
-// restore_command.cpp, audit_command.cpp); RunQuarnctl (quarnctl.cpp) picks
-// one by its name.
+// restore_command.cpp, audit_command.cpp, group_policy_commands.cpp); RunQuarnctl (quarnctl.cpp)
+// picks one by its name.
 
 #include <cstddef>
 #include <filesystem>
@@ -26,11 +26,12 @@ inline constexpr int kFailure = 2;
 
 // One command: its name, its lines of the usage text (each beginning with two
 // blanks), and what runs it with the arguments after its name. run returns
-// the exit status and raises UsageError or another Error.
+// the exit status and raises UsageError or another Error; err takes what the
+// command reports beside its output (rows it left out).
 struct Command {
     std::string_view name;
     std::string_view usage;
-    int (*run)(const std::vector<std::string>& args, std::ostream& out);
+    int (*run)(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 };
 
 extern const Command kExportCommand;
@@ -39,6 +40,9 @@ extern const Command kCheckCommand;
 extern const Command kDiffCommand;
 extern const Command kRestoreCommand;
 extern const Command kAuditCommand;
+extern const Command kExportGpoCommand;
+extern const Command kExportRegCommand;
+extern const Command kImportPolCommand;
 
 // `restore --show FILE`: the recorded targets of a restore point as a table.
 int ShowRestorePoint(const std::vector<std::string>& args, std::ostream& out);

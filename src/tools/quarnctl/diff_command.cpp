@@ -144,7 +144,7 @@ void ReportOrder(const IndexedRows& a, const IndexedRows& b, DiffReport& report)
     }
 }
 
-int Diff(const std::vector<std::string>& args, std::ostream& out) {
+int Diff(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const Arguments arguments = ParseArguments(args, {}, 2, "diff needs two file names");
     const std::string& nameA = arguments.operands[0];
     const std::string& nameB = arguments.operands[1];

@@ -10,7 +10,7 @@
 namespace quarn::quarnctl {
 namespace {
 
-int Export(const std::vector<std::string>& args, std::ostream& out) {
+int Export(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const std::string problem = "export needs lock, unlock or windows10-11 and a file name";
     const Arguments arguments = ParseArguments(args, {"--force"}, 2, problem);
     const std::string& which = arguments.operands[0];

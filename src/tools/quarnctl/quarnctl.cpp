@@ -11,9 +11,10 @@ namespace {
 using quarnctl::Command;
 
 // The commands in the order of the usage text.
-constexpr std::array<const Command*, 6> kCommands = {
-    &quarnctl::kExportCommand, &quarnctl::kShowCommand,    &quarnctl::kCheckCommand,
-    &quarnctl::kDiffCommand,   &quarnctl::kRestoreCommand, &quarnctl::kAuditCommand};
+constexpr std::array<const Command*, 9> kCommands = {
+    &quarnctl::kExportCommand,    &quarnctl::kShowCommand,      &quarnctl::kCheckCommand,
+    &quarnctl::kDiffCommand,      &quarnctl::kRestoreCommand,   &quarnctl::kAuditCommand,
+    &quarnctl::kExportGpoCommand, &quarnctl::kExportRegCommand, &quarnctl::kImportPolCommand};
 
 constexpr char kUsageEnd[] =
     "  quarnctl --help | --version\n"
@@ -60,7 +61,7 @@ int RunQuarnctl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         for (const Command* command : kCommands) {
             if (name == command->name) {
-                return command->run(rest, out);
+                return command->run(rest, out, err);
             }
         }
         throw UsageError("unknown command " + name);

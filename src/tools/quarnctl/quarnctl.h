@@ -9,6 +9,9 @@
 //   quarnctl diff A B                rows added, removed and changed
 //   quarnctl restore --show FILE     what a restore point recorded
 //   quarnctl audit FILE [--html P]   the escape routes the catalogue closes
+//   quarnctl export-gpo FILE DIR     the rows as a Group Policy folder
+//   quarnctl export-reg FILE F --sid S   the rows as one .reg file
+//   quarnctl import-pol POL -o FILE  a Registry.pol as a catalogue
 //
 // and the commands one platform adds (Windows: release-shell, point-shell,
 // status, restore, which also puts the station back, and audit --station).

@@ -11,7 +11,7 @@
 namespace quarn::quarnctl {
 namespace {
 
-int Restore(const std::vector<std::string>& args, std::ostream& out) {
+int Restore(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const Arguments arguments =
         ParseArguments(args, {"--show"}, 1, "restore --show needs one file name");
     if (!arguments.Has("--show")) {

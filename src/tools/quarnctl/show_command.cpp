@@ -6,7 +6,7 @@
 namespace quarn::quarnctl {
 namespace {
 
-int Show(const std::vector<std::string>& args, std::ostream& out) {
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& /*err*/) {
     const Arguments arguments = ParseArguments(args, {}, 1, "show needs one file name");
     PolicyTable table = Load(arguments.operands[0]);
     // The positions the applier reads, the most telling first; each is
