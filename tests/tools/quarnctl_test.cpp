@@ -10,6 +10,8 @@
 #include "catalogue/windows_tables.h"
 #include "support/temp_folder.h"
 #include "system/file_io.h"
+#include "system/reg_file.h"
+#include "system/registry_pol.h"
 #include "system/restore_point.h"
 #include "system/value_data.h"
 #include "tools/quarnctl/quarnctl.h"
@@ -369,6 +371,116 @@ TEST_F(QuarnctlAudit, ReportsEachRouteAndWritesOneSelfContainedPage) {
     EXPECT_EQ(Run({"audit"}).status, 2);
     EXPECT_EQ(Run({"audit", lock, "--html"}).status, 2);
     EXPECT_EQ(Run({"audit", "--station"}).status, 2);  // here only files
+}
+
+}  // namespace
+}  // namespace quarn
+
+namespace quarn {
+namespace {
+
+class QuarnctlGroupPolicy : public Quarnctl {
+  protected:
+    std::string Catalogue() {
+        return Quarnctl::Catalogue(
+            "rows.xml",
+            {Row(10, "HKCU\\Software\\Policies\\Microsoft\\Windows\\System", "DisableCMD", "1",
+                 "REG_DWORD"),
+             Row(20, "HKLM\\Software\\Policies\\Microsoft\\Edge", "InPrivateModeAvailability", "1",
+                 "REG_DWORD"),
+             Row(30, "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced",
+                 "Start_ShowRun", "0", "REG_DWORD"),
+             Row(40, "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Keyboard Layout", "Scancode Map",
+                 "00", "REG_BINARY"),
+             Row(50, "HKCU\\Software\\Policies\\Off", "V", "1", "REG_DWORD", "deaktiviert"),
+             Row(60, "HKCU\\Software\\Policies\\Bad", "V", "x", "REG_DWORD")});
+    }
+};
+
+// The folder holds each part's files; the rows left out are named on
+// standard error by INDEX; a folder that holds files is only written with
+// --force.
+TEST_F(QuarnctlGroupPolicy, ExportGpoWritesTheFolderAndNamesTheRowsLeftOut) {
+    const std::string catalogue = Catalogue();
+    const std::string gpo = File("gpo");
+    const Result exported = Run({"export-gpo", catalogue, gpo});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(Lines(exported.err),
+              (std::vector<std::string>{"left out: INDEX 50: STATUS is \"deaktiviert\", not "
+                                        "\"aktiviert\"",
+                                        "left out: INDEX 60: the applier writes nothing for it: "
+                                        "KEYVALUE does not convert to its DATATYPE"}));
+    for (const char* part : {"Machine", "User"}) {
+        const auto pol = ReadRegistryPol(ReadWholeFile(folder_ / "gpo" / part / "Registry.pol"));
+        ASSERT_TRUE(pol) << pol.message;
+        EXPECT_EQ(pol.records.size(), 1u) << part;
+        const std::string xml =
+            ReadWholeFile(folder_ / "gpo" / part / "Preferences" / "Registry" / "Registry.xml");
+        EXPECT_NE(xml.find(std::string(part) == "User" ? "Start_ShowRun" : "Scancode Map"),
+                  std::string::npos);
+    }
+    const std::string readme = ReadWholeFile(folder_ / "gpo" / "README.txt");
+    for (const char* part :
+         {"LGPO.exe /m Machine\\Registry.pol\r\n", "loopback", "gpupdate /force", "gpresult /h"}) {
+        EXPECT_NE(readme.find(part), std::string::npos) << part;
+    }
+    EXPECT_NE(exported.out.find("2 rows left out"), std::string::npos) << exported.out;
+
+    EXPECT_EQ(Run({"export-gpo", catalogue, gpo}).status, 2);
+    EXPECT_EQ(Run({"export-gpo", catalogue, gpo, "--force"}).status, 0);
+}
+
+TEST_F(QuarnctlGroupPolicy, ExportRegNeedsTheAccountsSid) {
+    const std::string catalogue = Catalogue();
+    const std::string reg = File("station.reg");
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"export-reg", catalogue, reg},
+                                               {"export-reg", catalogue, reg, "--sid"},
+                                               {"export-reg", catalogue, reg, "--sid", "kiosk"}}) {
+        EXPECT_EQ(Run(args).status, 2);
+    }
+    const Result exported = Run({"export-reg", catalogue, reg, "--sid", "S-1-5-21-7-1001"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    const RegFileReadResult file = ReadRegFile(ReadWholeFile(reg));
+    ASSERT_TRUE(file) << file.message;
+    ASSERT_EQ(file.file.keys.size(), 4u);
+    EXPECT_EQ(file.file.keys[0].path,
+              L"HKEY_USERS\\S-1-5-21-7-1001\\Software\\Policies\\Microsoft\\Windows\\System");
+    EXPECT_EQ(file.file.keys[1].path, L"HKEY_LOCAL_MACHINE\\Software\\Policies\\Microsoft\\Edge");
+    EXPECT_EQ(Run({"export-reg", catalogue, reg, "--sid", "S-1-5-21-7-1001"}).status, 2);
+}
+
+// The hive comes from the GPO's folder or --hive; a damaged file is named
+// with the byte where reading stopped; a record with no row makes exit 1.
+TEST_F(QuarnctlGroupPolicy, ImportPolTakesTheHiveAndReportsWhereAFileIsWrong) {
+    std::filesystem::create_directories(folder_ / "User");
+    const std::string pol = (folder_ / "User" / "Registry.pol").string();
+    ReplaceFileContents(
+        pol, WriteRegistryPol({{L"Software\\Policies\\P", L"V", 4, {1, 0, 0, 0}},
+                               {L"Software\\Policies\\P", L"Q", 11, {1, 0, 0, 0, 0, 0, 0, 0}}}));
+    const std::string catalogue = File("imported.xml");
+    const Result imported = Run({"import-pol", pol, "-o", catalogue});
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_EQ(imported.err,
+              "refused: the record at byte 76: the type REG_QWORD (11) is not one a catalogue "
+              "row writes\n");
+    PolicyTable table;
+    table.LoadFromFile(catalogue);
+    ASSERT_EQ(table.RecordCount(), 1);
+    EXPECT_EQ(table.GetFieldText(kColumnSubtree), "HKCU\\Software\\Policies\\P");
+
+    const std::string loose = Write("loose.pol", ReadWholeFile(pol));
+    EXPECT_EQ(Run({"import-pol", loose, "-o", File("a.xml")}).status, 2);
+    EXPECT_EQ(Run({"import-pol", loose, "--hive", "HKLM", "-o", File("a.xml")}).status, 1);
+    EXPECT_EQ(Run({"import-pol", loose, "--hive", "HKLM", "-o", File("a.xml")}).status, 2);
+
+    const std::string truncated = Write("truncated.pol", ReadWholeFile(pol).substr(0, 40));
+    const Result damaged = Run({"import-pol", truncated, "--hive", "HKCU", "-o", File("b.xml")});
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_NE(damaged.err.find("ends inside the record that begins at byte 8 (at byte 40)"),
+              std::string::npos)
+        << damaged.err;
+    EXPECT_FALSE(FileExists(folder_ / "b.xml"));
 }
 
 }  // namespace
