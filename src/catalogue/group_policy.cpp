@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "system/error.h"
+#include "system/markup_text.h"
 #include "system/md5.h"
 #include "system/registry_vocabulary.h"
 #include "system/text_case.h"
@@ -93,42 +94,16 @@ std::string HexDigits(std::span<const std::uint8_t> bytes) {
     return hex;
 }
 
-// UTF-8 text as an attribute value.
+// UTF-8 text as an attribute value. XML has no form for the other control
+// characters.
 std::string Escaped(std::string_view text) {
-    std::string out;
     for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\t':
-                out += "&#9;";
-                break;
-            case '\n':
-                out += "&#10;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    throw Error("XML cannot carry the control character " +
-                                std::to_string(static_cast<int>(c)) + " in \"" + std::string(text) +
-                                "\"");
-                }
-                out += c;
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            throw Error("XML cannot carry the control character " +
+                        std::to_string(static_cast<int>(c)) + " in \"" + std::string(text) + "\"");
         }
     }
-    return out;
+    return EscapeMarkup(text, MarkupPlace::Attribute);
 }
 
 std::string XmlAttribute(std::string_view name, std::string_view utf8) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "system/markup_text.h"
 #include "tools/quarnctl/commands.h"
 
 namespace quarn::quarnctl {
@@ -44,26 +45,7 @@ std::string Summary(const AuditCounts& counts) {
 }
 
 std::string Escaped(const std::string& text) {
-    std::string escaped;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
+    return EscapeMarkup(text);
 }
 
 // The mark's colour and its word, for those who print in black and white.
