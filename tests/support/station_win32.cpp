@@ -50,8 +50,22 @@ bool StartedBy(HANDLE parent, HANDLE child) {
     return created >= parentLife.created && created <= parentLife.ended;
 }
 
+// Whether the process keeps the desktop window. Under Wine that is
+// explorer.exe, which the first program to need the desktop starts; it serves
+// every program shown there, not the one that happened to start it. Asked
+// only of an explorer.exe, so that a tree of console programs never makes
+// Wine create a desktop.
+bool IsDesktopProcess(const ProcessEntry& entry) {
+    if (!EqualsIgnoringCaseAZ(entry.exeFile, L"explorer.exe")) {
+        return false;
+    }
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(::GetDesktopWindow(), &processId);
+    return processId == entry.processId;
+}
+
 // A process and every process it started, and they in turn, as far as they
-// have appeared so far.
+// have appeared so far; never the desktop's own process.
 class ProcessTree {
   public:
     explicit ProcessTree(HANDLE root) {
@@ -64,7 +78,8 @@ class ProcessTree {
         bool grew = false;
         for (const ProcessEntry& entry : ListProcesses()) {
             const auto parent = members_.find(entry.parentProcessId);
-            if (parent == members_.end() || members_.count(entry.processId) != 0) {
+            if (parent == members_.end() || members_.count(entry.processId) != 0 ||
+                IsDesktopProcess(entry)) {
                 continue;
             }
             win32::unique_handle child(::OpenProcess(kTreeAccess, FALSE, entry.processId));

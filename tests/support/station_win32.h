@@ -21,6 +21,10 @@ bool Running(const wchar_t* name);
 // program starts: ended while the helper is still connecting to it, the
 // program leaves the helper waiting for ever, holding open the output it
 // inherited (a test's, which ctest then waits for until its time-out).
+// It leaves the desktop's own process alone, though the program may have
+// started it: ended, it leaves the desktop to every later program without
+// the X window Wine confines the pointer with, and a later full-screen
+// window that Wine confines the pointer to ends with an X error.
 void EndProcessTree(HANDLE root);
 // Ends every process of this file name, whoever started it, with its tree.
 void EndAll(const wchar_t* name);
