@@ -176,7 +176,7 @@ std::string PreferenceItem(const ApplicableRow& row, std::string_view changed) {
                 break;
         }
     } else if (target.operation == RowOperation::DeleteValue) {
-        type = "REG_SZ";
+        type = ValueTypeName(kRegSz);
     }
 
     // The item's name in the editor's list: the value, or the key's own name.
@@ -239,9 +239,17 @@ std::vector<std::wstring> ListOf(const std::vector<std::uint8_t>& data) {
 struct ImportedChange {
     std::wstring key;
     std::wstring valueName;
-    std::string dataType;
-    std::string keyValue;  // code page 1252
+    const RowKind& kind;
+    std::string keyValue = {};  // code page 1252
 };
+
+const RowKind& kDeleteValueKind = RowKindFor(RowOperation::DeleteValue, RowValueType::None);
+const RowKind& kDeleteKeyKind = RowKindFor(RowOperation::DeleteKey, RowValueType::None);
+const RowKind& kCreateKeyKind = RowKindFor(RowOperation::CreateKey, RowValueType::None);
+
+const RowKind& WriteKind(RowValueType type) {
+    return RowKindFor(RowOperation::WriteValue, type);
+}
 
 class Importer {
   public:
@@ -253,14 +261,14 @@ class Importer {
         const std::wstring& name = record.valueName;
         if (StartsWithIgnoringCase(name, kDirectivePrefix)) {
             if (StartsWithIgnoringCase(name, kDeleteValuePrefix)) {
-                Add({key, name.substr(kDeleteValuePrefix.size()), "DEL_SUBKEY", ""});
+                Add({key, name.substr(kDeleteValuePrefix.size()), kDeleteValueKind});
             } else if (EqualsIgnoringCaseAZ(name, kDeleteValues)) {
                 for (const std::wstring& value : ListOf(record.data)) {
-                    Add({key, value, "DEL_SUBKEY", ""});
+                    Add({key, value, kDeleteValueKind});
                 }
             } else if (EqualsIgnoringCaseAZ(name, kDeleteKeys)) {
                 for (const std::wstring& subkey : ListOf(record.data)) {
-                    Add({key + L"\\" + WithoutOuterBackslashes(subkey), L"", "DEL_SUBTREE", ""});
+                    Add({key + L"\\" + WithoutOuterBackslashes(subkey), L"", kDeleteKeyKind});
                 }
             } else {
                 Refuse("the directive \"" + Utf16ToUtf8(name) + "\" has no catalogue row kind");
@@ -270,7 +278,7 @@ class Importer {
         // "If value, type, size, or data are missing or zero, only the
         // registry key is created."
         if (name.empty() || record.type == kRegNone || record.data.empty()) {
-            Add({key, L"", "ADD_SUBTREE", ""});
+            Add({key, L"", kCreateKeyKind});
             return;
         }
         switch (record.type) {
@@ -280,7 +288,7 @@ class Importer {
                            " bytes, not 4");
                     return;
                 }
-                Add({key, name, "REG_DWORD",
+                Add({key, name, WriteKind(RowValueType::Dword),
                      std::to_string(static_cast<std::int32_t>(
                          record.data[0] | (record.data[1] << 8) | (record.data[2] << 16) |
                          (static_cast<std::uint32_t>(record.data[3]) << 24)))});
@@ -296,11 +304,11 @@ class Importer {
                     Refuse("REG_SZ text with characters outside code page 1252");
                     return;
                 }
-                Add({key, name, "REG_SZ", *cp1252});
+                Add({key, name, WriteKind(RowValueType::String), *cp1252});
                 return;
             }
             case kRegBinary:
-                Add({key, name, "REG_BINARY", HexDigits(record.data)});
+                Add({key, name, WriteKind(RowValueType::Binary), HexDigits(record.data)});
                 return;
             default:
                 Refuse("the type " + ValueTypeName(record.type) + " (" +
@@ -323,7 +331,7 @@ class Importer {
         row.subtree = tag_ + "\\" + *key;
         row.subkey = *valueName;
         row.keyValue = change.keyValue;
-        row.dataType = change.dataType;
+        row.dataType = std::string(change.kind.name);
         row.status = std::string(kStatusOn);
         const auto resolved = ResolveRowTarget(FieldsOf(row));
         if (const RowFault* fault = std::get_if<RowFault>(&resolved)) {
@@ -332,8 +340,8 @@ class Importer {
         }
         // The TEXT in the catalogue's form: what the row is, its key, its value.
         row.text = *Utf8ToCp1252(std::string(kImportedRowTitle)) + ".\r\n\r\n" + row.subtree;
-        if (change.dataType != "ADD_SUBTREE" && change.dataType != "DEL_SUBTREE") {
-            row.text += "\r\n\r\n" + change.dataType + " = " + row.subkey;
+        if (!change.kind.wholeKey) {
+            row.text += "\r\n\r\n" + row.dataType + " = " + row.subkey;
         }
         import_.rows.push_back(std::move(row));
     }

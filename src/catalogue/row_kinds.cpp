@@ -197,6 +197,15 @@ const RowKind* FindRowKind(std::string_view dataType) {
     return nullptr;
 }
 
+const RowKind& RowKindFor(RowOperation operation, RowValueType valueType) {
+    for (const RowKind& kind : kRowKinds) {
+        if (kind.operation == operation && kind.valueType == valueType) {
+            return kind;
+        }
+    }
+    throw Error("no row kind writes that change");
+}
+
 RowFields FieldsOf(const PolicyRecord& record) {
     return {record.subtree, record.subkey, record.keyValue, record.dataType};
 }

@@ -94,6 +94,11 @@ std::span<const RowKind> RowKinds();
 // The kind a DATATYPE names; null for a DATATYPE the catalogue does not know.
 const RowKind* FindRowKind(std::string_view dataType);
 
+// The first kind in the table that does this with a value of this type
+// (REG_DWORD before REG_DWHEX): the DATATYPE a row is written with when only
+// its change is known.
+const RowKind& RowKindFor(RowOperation operation, RowValueType valueType);
+
 // --- What a row does ----------------------------------------------------------
 
 // The text of the columns a row's change depends on (code page 1252).
